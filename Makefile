@@ -1,0 +1,46 @@
+# make        installs what is missing, builds the plugin into dist/ and shows
+#             it answering for the sample list
+# make test   installs what is missing, builds and runs every test (a normal
+#             build and one under AddressSanitizer and UndefinedBehaviorSanitizer)
+
+JOBS ?= 2
+BUILD ?= build
+CMAKE_BUILD = cmake --build
+
+.PHONY: all setup linux demo test test-linux test-sanitize clean
+
+all: setup linux demo
+
+setup:
+	sh scripts/setup.sh core
+
+linux:
+	cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=Release -DQTR_BUILD_TESTS=ON >/dev/null
+	$(CMAKE_BUILD) $(BUILD)/linux -j $(JOBS)
+	mkdir -p dist/linux
+	cp $(BUILD)/linux/libquillmarsh_to_Rookfable.so $(BUILD)/linux/lstq dist/linux/
+
+# The sample list, asked the way the host asks: once with no settings file,
+# once with one that removes the version from the title. The answers are
+# Shift_JIS; iconv shows them on a UTF-8 terminal.
+demo:
+	@rm -rf $(BUILD)/demo && mkdir -p $(BUILD)/demo
+	@echo "== no settings file"
+	cd $(BUILD)/demo && $(CURDIR)/dist/linux/lstq $(CURDIR)/examples/mame_jp.lst aerofox CLOUDKT drgnwakej mizuumi nosuch | iconv -f CP932 -t UTF-8 || true
+	@echo "== settings: examples/settings/remove-last-note.cfg"
+	cp examples/settings/remove-last-note.cfg $(BUILD)/demo/quillmarsh_to_Rookfable.cfg
+	cd $(BUILD)/demo && $(CURDIR)/dist/linux/lstq $(CURDIR)/examples/mame_jp.lst aerofox drgnwakej mizuumi | iconv -f CP932 -t UTF-8
+
+test: setup test-linux test-sanitize
+
+test-linux: linux
+	cd $(BUILD)/linux && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize:
+	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DQTR_SANITIZE=ON >/dev/null
+	$(CMAKE_BUILD) $(BUILD)/sanitize -j $(JOBS)
+	cd $(BUILD)/sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) dist

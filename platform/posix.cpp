@@ -1,0 +1,89 @@
+#include <fcntl.h>
+#include <locale.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+#include <locale>
+#include <mutex>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace qtr::platform {
+
+namespace {
+
+// getcwd's answer, whatever its length: the buffer grows until it fits.
+bool CurrentDirectory(std::string& directory) {
+    size_t size = 256;
+    for (;;) {
+        directory.resize(size);
+        if (::getcwd(&directory[0], size) != nullptr) {
+            directory.resize(std::strlen(directory.c_str()));
+            return true;
+        }
+        if (errno != ERANGE) return false;
+        size *= 2;
+    }
+}
+
+}  // namespace
+
+std::string WorkingDirectoryPath(const char* fileName) {
+    std::string path;
+    if (!CurrentDirectory(path)) path.clear();
+    path += '/';
+    path += fileName;
+    return path;
+}
+
+long ReadWorkingDirectoryFile(const char* fileName, char* buffer, size_t capacity) {
+    const std::string path = WorkingDirectoryPath(fileName);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    size_t total = 0;
+    while (total < capacity) {
+        const ssize_t n = ::read(fd, buffer + total, capacity - total);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            // A directory opens but cannot be read: treat it as no file.
+            ::close(fd);
+            return -1;
+        }
+        if (n == 0) break;
+        total += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    return static_cast<long>(total);
+}
+
+const char* JapaneseLocaleName() { return "ja_JP.sjis"; }
+
+void SwitchToJapaneseLocale() {
+    // setlocale and the global locale are process-wide and setlocale is not
+    // safe against itself: one switch at a time.
+    static std::mutex switching;
+    std::lock_guard<std::mutex> lock(switching);
+
+    const char* name = JapaneseLocaleName();
+    const char* current = std::setlocale(LC_ALL, nullptr);
+    if (current != nullptr && std::strcmp(current, name) == 0 && std::locale().name() == name) {
+        return;  // already there: building the locale again costs far more than this check
+    }
+    // Ask the C library first, so that a missing locale is found without
+    // the standard library throwing.
+    locale_t probe = ::newlocale(LC_ALL_MASK, name, static_cast<locale_t>(0));
+    if (probe == static_cast<locale_t>(0)) return;
+    ::freelocale(probe);
+    try {
+        // A named global locale also sets the C library's locale.
+        std::locale::global(std::locale(name));
+    } catch (...) {
+        // The standard library does not know it after all: keep the process
+        // as it is.
+    }
+}
+
+}  // namespace qtr::platform

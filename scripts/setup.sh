@@ -1,0 +1,53 @@
+#!/bin/sh
+# Installs what the build and the tests need on Debian, when it is missing.
+# Usage: scripts/setup.sh [core] [windows] [fuzz]  (default: core)
+# Runs as root (apt-get); does nothing when everything is already there.
+set -eu
+
+updated=no
+need() {
+    missing=""
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
+            missing="$missing $package"
+    done
+    [ -z "$missing" ] && return 0
+    if [ "$updated" = no ]; then
+        apt-get update -qq
+        updated=yes
+    fi
+    echo "setup: installing$missing"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+}
+
+japanese_locale() {
+    need locales
+    if ! locale -a 2>/dev/null | grep -qx 'ja_JP.sjis'; then
+        echo "setup: generating the ja_JP.sjis locale"
+        # localedef warns that Shift_JIS is not ASCII-compatible and exits 1,
+        # yet makes the locale: check for it rather than trusting the status.
+        localedef -f SHIFT_JIS -i ja_JP ja_JP.SJIS >/dev/null 2>&1 || true
+        locale -a | grep -qx 'ja_JP.sjis' || { echo "setup: could not make ja_JP.sjis" >&2; exit 1; }
+    fi
+}
+
+[ $# -eq 0 ] && set -- core
+for part in "$@"; do
+    case "$part" in
+        core)
+            need cmake make g++ binutils libgtest-dev libbenchmark-dev
+            japanese_locale
+            ;;
+        windows)
+            need g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 \
+                binutils-mingw-w64-x86-64 wine64 googletest
+            ;;
+        fuzz)
+            need clang libclang-rt-14-dev
+            ;;
+        *)
+            echo "setup: unknown part $part" >&2
+            exit 2
+            ;;
+    esac
+done

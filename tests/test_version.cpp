@@ -1,0 +1,134 @@
+// Cutting the version out of a title: FindVersion under given settings,
+// and GetVersion with the settings file of the working directory.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+
+#include "helpers.h"
+#include "quillmarsh_to_Rookfable.h"
+#include "text/bytes.h"
+#include "title/version.h"
+
+namespace qtr {
+namespace {
+
+using test::Ask;
+using test::Code;
+
+const std::string kNoVersion = "(none)";
+
+std::string Version(const std::string& title, const std::string& pattern = "\\(.+?\\)",
+                    const std::string& index = "10") {
+    Settings settings;
+    settings.versionPattern = pattern;
+    settings.versionIndex = index;
+    const VersionLookup found = FindVersion(title, settings);
+    if (found.status != 0) {
+        EXPECT_EQ(found.status, ResultNoField);
+        return kNoVersion;
+    }
+    return std::string(found.version);
+}
+
+struct VersionCase {
+    const char* title;
+    const char* pattern;
+    const char* index;
+    const char* version;  // null: no version
+};
+
+class VersionCases : public ::testing::TestWithParam<VersionCase> {};
+
+TEST_P(VersionCases, ChoosesTheCandidate) {
+    const VersionCase& c = GetParam();
+    EXPECT_EQ(Version(c.title, c.pattern, c.index), c.version ? c.version : kNoVersion)
+        << "title \"" << c.title << "\" pattern \"" << c.pattern << "\" index " << c.index;
+}
+
+const char* const kDefault = "\\(.+?\\)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Titles, VersionCases,
+    ::testing::Values(
+        VersionCase{"Name (Japan) (Rev A)", kDefault, "10", "(Rev A)"},
+        VersionCase{"Name (Japan) (Rev A)", kDefault, "0", "(Japan)"},
+        VersionCase{"Name (Japan) (Rev A)", kDefault, "1", "(Rev A)"},
+        VersionCase{"Name (Japan) (Rev A)", kDefault, "7", "(Rev A)"},
+        VersionCase{"Name (Japan) (Rev A)", kDefault, "-3", "(Japan)"},
+        VersionCase{"Name (Japan) (Rev A)", kDefault, "abc", "(Japan)"},
+        VersionCase{"Name (Japan)", kDefault, "10", "(Japan)"},
+        VersionCase{"Name", kDefault, "10", nullptr},
+        VersionCase{"", kDefault, "10", nullptr},
+        VersionCase{"Name ()", kDefault, "10", nullptr},
+        VersionCase{"A (B (C) D", kDefault, "10", "(B (C)"},
+        VersionCase{"Name (Japan)", " \\(.+?\\)", "10", "(Japan)"},
+        VersionCase{"Name (  )", kDefault, "10", "(  )"},
+        VersionCase{"Name  x", " +", "10", ""},
+        VersionCase{"Name [v1.1] [beta]", "\\[.+?\\]", "0", "[v1.1]"},
+        VersionCase{"Name (Rev 2) (Japan)", "\\(Rev [^)]*\\)", "10", "(Rev 2)"},
+        // Each search starts a text of its own: ^ matches after each match.
+        VersionCase{"abab", "^ab", "10", "ab"},
+        VersionCase{"abab", "^ab", "1", "ab"},
+        VersionCase{"abxab", "^ab", "1", "ab"},
+        // The regex sees bytes: a Shift_JIS word in Shift_JIS.
+        VersionCase{"Game \x81\x79\x94\xC5\x81\x7A", "\x81\x79.+?\x81\x7A", "10",
+                    "\x81\x79\x94\xC5\x81\x7A"},
+        // Patterns that do not compile.
+        VersionCase{"Name (Japan)", "(", "10", nullptr},
+        VersionCase{"Name (Japan)", "[a-", "10", nullptr},
+        VersionCase{"Name (Japan)", "\\", "10", nullptr},
+        // Patterns that match the empty string end, stepping on one
+        // character (a double-byte one whole) after an empty match.
+        VersionCase{"Name (Japan)", "", "10", ""},
+        VersionCase{"Name", "x*", "10", ""},
+        VersionCase{"ab12cd", "\\d*", "2", "12"},
+        VersionCase{"ab12cd", "\\d*", "10", ""},
+        VersionCase{"\x83\x5C" "1", "[\\\\1]?", "1", "1"}));
+
+TEST(FindVersion, OverlongTitleHasNoVersion) {
+    const std::string title(kMaxPatternTitle - 6, 'x');
+    EXPECT_EQ(Version(title + " (Rev)"), "(Rev)");
+    EXPECT_EQ(Version(title + "x (Rev)"), kNoVersion);
+}
+
+TEST(RemoveVersion, RemovesTheFirstOccurrenceAndTrims) {
+    EXPECT_EQ(RemoveVersion("Name (Japan) (Rev A)", "(Rev A)"), "Name (Japan)");
+    EXPECT_EQ(RemoveVersion("A (X) B (X)", "(X)"), "A  B (X)");
+    EXPECT_EQ(RemoveVersion("(Prototype)", "(Prototype)"), "");
+    EXPECT_EQ(RemoveVersion("  Name (X)  ", "(X)"), "Name");
+    EXPECT_EQ(TrimSpaces("\t a \x81\x40 "), "\t a \x81\x40");
+    EXPECT_EQ(TrimSpaces("    "), "");
+}
+
+using GetVersionTest = test::WorkingDirectory;
+
+const std::string kList =
+    "sf2\tStreet Brawler II (World 910522) (Rev A)\tkana\tNorthwind\r\n"
+    "plain\tPlain Title\tkana\tNorthwind\r\n";
+
+TEST_F(GetVersionTest, UsesTheSettingsFile) {
+    EXPECT_EQ(Ask(GetVersion, kList, "SF2"), "(Rev A)");
+    EXPECT_EQ(Ask(GetVersion, kList, "plain"), Code(ResultNoField));
+    EXPECT_EQ(Ask(GetVersion, kList, "absent"), Code(ResultNotFound));
+    EXPECT_EQ(Ask(GetVersion, "x\tno closing tab", "x"), Code(ResultNoField));
+
+    WriteSettings("\\(.+?\\)\r\n0\r\n");
+    EXPECT_EQ(Ask(GetVersion, kList, "sf2"), "(World 910522)");
+    WriteSettings("(\n");
+    EXPECT_EQ(Ask(GetVersion, kList, "sf2"), Code(ResultNoField));
+    WriteSettings(" +\n");
+    EXPECT_EQ(Ask(GetVersion, kList, "plain"), "") << "a version of spaces trims to empty";
+    WriteSettings("\n");
+    EXPECT_EQ(GetVersion(kList.c_str(), "sf2", 100, nullptr, 0), 1) << "the empty pattern";
+}
+
+TEST_F(GetVersionTest, WrongSelectorLeavesTheLocaleAlone) {
+    std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(GetVersion(kList.c_str(), "sf2", 99, nullptr, 0), ResultNotFound);
+    EXPECT_EQ(GetVersion(kList.c_str(), "absent", 100, nullptr, 0), ResultNotFound);
+    EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+}
+
+}  // namespace
+}  // namespace qtr
