@@ -1,13 +1,17 @@
 # make        installs what is missing, builds the plugin into dist/ and shows
 #             it answering for the sample list
 # make test   installs what is missing, builds and runs every test (a normal
-#             build and one under AddressSanitizer and UndefinedBehaviorSanitizer)
+#             build and one under AddressSanitizer and UndefinedBehaviorSanitizer,
+#             a few seconds of each fuzz target, and the thread stress test
+#             under ThreadSanitizer)
+# make fuzz   runs each fuzz target for FUZZ_TIME seconds (default 60)
 
 JOBS ?= 2
 BUILD ?= build
 CMAKE_BUILD = cmake --build
 
 .PHONY: all setup linux demo test test-linux test-sanitize clean
+.PHONY: fuzz fuzz-build test-fuzz-smoke test-tsan
 
 all: setup linux demo
 
@@ -31,7 +35,7 @@ demo:
 	cp examples/settings/remove-last-note.cfg $(BUILD)/demo/quillmarsh_to_Rookfable.cfg
 	cd $(BUILD)/demo && $(CURDIR)/dist/linux/lstq $(CURDIR)/examples/mame_jp.lst aerofox drgnwakej mizuumi | iconv -f CP932 -t UTF-8
 
-test: setup test-linux test-sanitize
+test: setup test-linux test-sanitize test-fuzz-smoke test-tsan
 
 test-linux: linux
 	cd $(BUILD)/linux && ctest --output-on-failure -j $(JOBS)
@@ -41,6 +45,30 @@ test-sanitize:
 	$(CMAKE_BUILD) $(BUILD)/sanitize -j $(JOBS)
 	cd $(BUILD)/sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# The fuzz targets of fuzz/, built with clang, libFuzzer, ASan and UBSan.
+FUZZ_TIME ?= 60
+FUZZ_SMOKE_TIME ?= 3
+
+fuzz-build:
+	sh scripts/setup.sh fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DQTR_FUZZ=ON -DQTR_BUILD_TESTS=OFF >/dev/null
+	$(CMAKE_BUILD) $(BUILD)/fuzz -j $(JOBS) --target fuzz_lookup fuzz_settings fuzz_version
+
+fuzz: fuzz-build
+	sh fuzz/run.sh $(BUILD) $(FUZZ_TIME)
+
+# The seed corpus replayed and a few seconds of fuzzing each.
+test-fuzz-smoke: fuzz-build
+	sh fuzz/run.sh $(BUILD) $(FUZZ_SMOKE_TIME)
+
+# The thread stress test (tests/test_threads.cpp) under ThreadSanitizer.
+test-tsan:
+	cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQTR_TSAN=ON >/dev/null
+	$(CMAKE_BUILD) $(BUILD)/tsan -j $(JOBS) --target test_threads
+	cd $(BUILD)/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+		tests/test_threads
 
 clean:
 	rm -rf $(BUILD) dist

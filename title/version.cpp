@@ -14,7 +14,10 @@ VersionLookup NoVersion() { return VersionLookup{ResultNoField, {}}; }
 }  // namespace
 
 VersionLookup FindVersion(std::string_view title, const Settings& settings) {
-    if (title.size() > kMaxPatternTitle) return NoVersion();
+    // Work the engine's stack could not hold is not started.
+    const std::string& source = settings.versionPattern;
+    if (source.size() > kMaxPatternBytes) return NoVersion();
+    if (!PatternFits(source, PatternWeight(source), title)) return NoVersion();
 
     std::regex pattern;
     try {

@@ -7,14 +7,10 @@
 #include <string_view>
 
 #include "settings/settings.h"
+#include "title/pattern_limits.h"
 
 namespace qtr {
 
-// Titles longer than this are not given to the pattern: the standard
-// library's regex engine recurses per character and would run out of
-// stack on a hostile title. Such a title has no version. Real titles are a
-// few hundred bytes at most.
-constexpr size_t kMaxPatternTitle = 2048;
 
 // A version found in a title: `status` is 0 and `version` (spaces trimmed)
 // points into the title, or `status` is ResultNoField.
@@ -27,7 +23,8 @@ struct VersionLookup {
 // matches, each searched in what follows the previous one as a text of its
 // own, are the candidates; the one at the version index, or the last when
 // the index is past them, is the version. A pattern that does not compile,
-// or finds nothing, gives ResultNoField. After an empty match the search
+// or finds nothing, gives ResultNoField, and so does a pattern or title
+// beyond the engine's limits (title/pattern_limits.h). After an empty match the search
 // steps on by one character (two bytes for a Shift_JIS double-byte one).
 VersionLookup FindVersion(std::string_view title, const Settings& settings);
 

@@ -1,0 +1,140 @@
+#include "title/pattern_limits.h"
+
+#include <vector>
+
+namespace qtr {
+
+namespace {
+
+// Far above every limit, and far below overflow even when multiplied by a
+// count that is itself capped here.
+constexpr size_t kSaturated = size_t(1) << 24;
+
+size_t Add(size_t a, size_t b) { return a + b >= kSaturated ? kSaturated : a + b; }
+size_t Mul(size_t a, size_t b) {
+    if (a == 0 || b == 0) return 0;
+    return a >= kSaturated / b ? kSaturated : a * b;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// One level of grouping: the weight so far and that of the last atom,
+// which a following counted repeat copies.
+struct Level {
+    size_t total = 0;
+    size_t last = 0;
+};
+
+}  // namespace
+
+size_t PatternWeight(std::string_view pattern) {
+    std::vector<Level> levels(1);
+    const size_t n = pattern.size();
+    auto atom = [&](size_t weight) {
+        levels.back().total = Add(levels.back().total, weight);
+        levels.back().last = weight;
+    };
+    // Reads a run of digits at i, saturating; false when there is none.
+    auto number = [&](size_t& i, size_t& value) {
+        if (i >= n || !IsDigit(pattern[i])) return false;
+        value = 0;
+        for (; i < n && IsDigit(pattern[i]); ++i) {
+            value = Add(Mul(value, 10), static_cast<size_t>(pattern[i] - '0'));
+        }
+        return true;
+    };
+    auto skipLazy = [&](size_t& i) {
+        if (i < n && pattern[i] == '?') ++i;
+    };
+
+    size_t i = 0;
+    while (i < n) {
+        const char c = pattern[i];
+        if (c == '\\') {
+            // An escape: a backreference or a word boundary is a state of
+            // its own; anything else is one character (hex and unicode
+            // escapes read their digits as characters here, which weigh
+            // nothing either way).
+            const char next = i + 1 < n ? pattern[i + 1] : '\0';
+            i += 2;
+            if (IsDigit(next)) {
+                while (i < n && IsDigit(pattern[i])) ++i;
+                atom(1);
+            } else {
+                atom(next == 'b' || next == 'B' ? 1 : 0);
+            }
+        } else if (c == '[') {
+            // A bracket expression is one character, whatever it holds.
+            ++i;
+            while (i < n && pattern[i] != ']') i += pattern[i] == '\\' ? 2 : 1;
+            ++i;
+            atom(0);
+        } else if (c == '(') {
+            i += (i + 1 < n && pattern[i + 1] == '?') ? 3 : 1;  // (?: (?= (?!
+            levels.emplace_back();
+        } else if (c == ')') {
+            ++i;
+            if (levels.size() > 1) {
+                const size_t inner = levels.back().total;
+                levels.pop_back();
+                atom(Add(inner, 1));
+            }
+        } else if (c == '|') {
+            ++i;
+            atom(1);
+            levels.back().last = 0;
+        } else if (c == '^' || c == '$') {
+            ++i;
+            atom(1);
+        } else if (c == '*' || c == '+' || c == '?') {
+            ++i;
+            skipLazy(i);
+            levels.back().total = Add(levels.back().total, 1);
+            levels.back().last = 0;
+        } else if (c == '{') {
+            // {m}, {m,} or {m,n}: the last atom is copied once per count,
+            // and each copy past m is an optional repeat of its own.
+            size_t j = i + 1, low = 0, high = 0;
+            bool counted = number(j, low);
+            bool open = false;
+            if (counted && j < n && pattern[j] == ',') {
+                ++j;
+                if (!number(j, high)) open = true;
+            } else {
+                high = low;
+            }
+            counted = counted && j < n && pattern[j] == '}';
+            if (!counted) {
+                ++i;  // not a counted repeat; the compiler decides about it
+                atom(0);
+                continue;
+            }
+            i = j + 1;
+            skipLazy(i);
+            const size_t copies = open ? Add(low, 1) : (high > low ? high : low);
+            const size_t optional = open ? 1 : (high > low ? high - low : 0);
+            Level& level = levels.back();
+            const size_t extra = copies > 0 ? Mul(level.last, copies - 1) : 0;
+            level.total = Add(Add(Add(level.total, extra), optional), 1);
+            level.last = 0;
+        } else {
+            ++i;
+            atom(0);
+        }
+    }
+    // Groups left open do not compile; weigh them all the same.
+    while (levels.size() > 1) {
+        const size_t inner = levels.back().total;
+        levels.pop_back();
+        atom(Add(inner, 1));
+    }
+    return levels.back().total == 0 ? 1 : levels.back().total;
+}
+
+bool PatternFits(std::string_view pattern, size_t weight, std::string_view title) {
+    if (pattern.size() > kMaxPatternBytes) return false;
+    if (weight == 0 || weight > kMaxPatternTitle) return false;
+    return title.size() <= kMaxPatternTitle / weight;
+}
+
+}  // namespace qtr
