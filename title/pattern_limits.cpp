@@ -58,7 +58,12 @@ size_t PatternWeight(std::string_view pattern) {
             const char next = i + 1 < n ? pattern[i + 1] : '\0';
             i += 2;
             if (IsDigit(next)) {
-                while (i < n && IsDigit(pattern[i])) ++i;
+                size_t group = 0;
+                --i;
+                number(i, group);
+                // The compiler reads the number into a long without a
+                // check: a long run of digits would overflow it.
+                if (group > kMaxPatternTitle) return kSaturated;
                 atom(1);
             } else {
                 atom(next == 'b' || next == 'B' ? 1 : 0);
@@ -109,6 +114,9 @@ size_t PatternWeight(std::string_view pattern) {
                 atom(0);
                 continue;
             }
+            // Counts are read the same unchecked way, and every copy is
+            // a state: a count beyond the title limit is never needed.
+            if (low > kMaxPatternTitle || high > kMaxPatternTitle) return kSaturated;
             i = j + 1;
             skipLazy(i);
             const size_t copies = open ? Add(low, 1) : (high > low ? high : low);
