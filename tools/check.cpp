@@ -32,6 +32,9 @@ void Line(Output& output, const std::string& label, const std::string& text) {
 
 std::string Quoted(std::string_view value) { return "\"" + Visible(value) + "\""; }
 
+// Empty text, which would show as nothing at all, as "".
+std::string NonEmpty(std::string text) { return text.empty() ? "\"\"" : text; }
+
 bool IsPlainNumber(std::string_view text) {
     if (text.empty()) return false;
     for (const char c : text) {
@@ -89,15 +92,21 @@ void PatternWarnings(const Settings& settings, bool byteOrderMark,
                            " never a version and GetTitle leaves titles as listed");
         return;
     }
-    if (!byteOrderMark && LooksLikeUtf8(pattern)) {
+    // The byte order mark has its own warning; what follows it tells the
+    // encoding.
+    const std::string_view body = std::string_view(pattern).substr(byteOrderMark ? 3 : 0);
+    if (LooksLikeUtf8(body)) {
         warnings.push_back("the pattern looks like UTF-8: the list is Shift_JIS, so its Japanese"
                            " text can never match. Save the file as Shift_JIS (code page 932)");
-    } else if (const ShiftJisCheck check = CheckShiftJis(pattern); !check.ok()) {
-        warnings.push_back("the pattern is not Shift_JIS at byte " +
-                           std::to_string(check.offset + 1) + ": " + check.problem);
+        return;
     }
-    for (const size_t at : RegexTrailBytes(pattern)) {
-        const std::string character = pattern.substr(at, 2);
+    if (const ShiftJisCheck check = CheckShiftJis(body); !check.ok()) {
+        warnings.push_back("the pattern is not Shift_JIS at byte " +
+                           std::to_string(check.offset + 1 + (pattern.size() - body.size())) +
+                           ": " + check.problem);
+    }
+    for (const size_t at : RegexTrailBytes(body)) {
+        const std::string character(body.substr(at, 2));
         std::string escaped;
         for (const char c : character) {
             escaped += "\\x" + HexBytes(std::string(1, c));
@@ -156,7 +165,7 @@ bool ExplainEntry(Output& output, const std::string& list, const std::string& na
     std::string shown;
     for (size_t k = 0; k < candidates.size(); ++k) {
         if (k > 0) shown += "  ";
-        shown += std::to_string(k) + ": " + std::string(candidates[k]);
+        shown += std::to_string(k) + ": " + NonEmpty(std::string(candidates[k]));
     }
     if (more) shown += "  and more";
     if (candidates.empty()) {
@@ -165,7 +174,7 @@ bool ExplainEntry(Output& output, const std::string& list, const std::string& na
     }
     Line(output, "  candidates", shown);
 
-    std::string version = Shown(Ask(GetVersion, list.c_str(), name.c_str()));
+    std::string version = NonEmpty(Shown(Ask(GetVersion, list.c_str(), name.c_str())));
     if (!candidates.empty() && !more) {
         const size_t index = static_cast<size_t>(VersionIndexOf(settings));
         version += index < candidates.size()
@@ -173,7 +182,7 @@ bool ExplainEntry(Output& output, const std::string& list, const std::string& na
                        : "  (the last candidate: index " + std::to_string(index) + " is past it)";
     }
     Line(output, "  GetVersion", version);
-    Line(output, "  GetTitle", Shown(Ask(GetTitle, list.c_str(), name.c_str())));
+    Line(output, "  GetTitle", NonEmpty(Shown(Ask(GetTitle, list.c_str(), name.c_str()))));
     return true;
 }
 
@@ -241,7 +250,9 @@ int RunCheck(const std::vector<std::string>& operands, Output& output, std::ostr
     const std::vector<std::string_view> lines = RawLines(raw);
     for (size_t k = 3; k < lines.size(); ++k) {
         if (IsBlank(lines[k])) continue;
-        warnings.push_back("line " + std::to_string(k + 1) + " " + Quoted(lines[k]) +
+        std::string_view ignored = lines[k];
+        if (!ignored.empty() && ignored.back() == '\r') ignored.remove_suffix(1);
+        warnings.push_back("line " + std::to_string(k + 1) + " " + Quoted(ignored) +
                            " is ignored: only the first three lines are read");
         break;
     }

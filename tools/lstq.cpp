@@ -18,6 +18,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <locale>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -145,12 +146,39 @@ void EndProgress(Progress& progress) {
     if (progress.err != nullptr) *progress.err << "\r\x1b[K" << std::flush;
 }
 
+// The line the plugin answers from for each name of the list. The lookup
+// searches for LF, name, TAB first and tries the very first line only when
+// that finds nothing: a name is answered from its first line after line 1,
+// and from line 1 only when no later line has it.
+std::unordered_map<std::string, size_t> AnsweringLines(const std::string& list) {
+    std::unordered_map<std::string, size_t> answering;
+    std::string firstName;
+    size_t lineNumber = 0;
+    for (size_t start = 0; start < list.size();) {
+        size_t end = list.find('\n', start);
+        if (end == std::string::npos) end = list.size();
+        ++lineNumber;
+        const size_t tab = list.find('\t', start);
+        if (tab < end) {
+            std::string name = list.substr(start, tab - start);
+            if (lineNumber == 1) {
+                firstName = std::move(name);
+            } else {
+                answering.emplace(std::move(name), lineNumber);
+            }
+        }
+        start = end + 1;
+    }
+    if (lineNumber > 0) answering.emplace(firstName, 1);
+    return answering;
+}
+
 // Every entry, one row each. The list is not handed whole to each call:
 // an entry's fields never reach past its line, so its own line, given as
 // the list text, gets the same answers, and the run takes time in
 // proportion to the list rather than to its square. What the line alone
-// cannot show is told apart: a line whose name an earlier line already has
-// is never answered for, and a line without TAB is no entry.
+// cannot show is told apart: a line whose name another line answers for
+// is never answered from, and a line without TAB is no entry.
 int RunAll(const std::string& list, Output& output, std::ostream& err, bool showProgress) {
     size_t lineCount = 0;
     for (const char c : list) lineCount += c == '\n';
@@ -159,7 +187,7 @@ int RunAll(const std::string& list, Output& output, std::ostream& err, bool show
 
     Write(output, "name\ttitle\tkana\tmaker\tversion\n");
     int status = ExitOk;
-    std::unordered_map<std::string, size_t> firstLineOf;
+    const std::unordered_map<std::string, size_t> answering = AnsweringLines(list);
     size_t notEntries = 0, firstNotEntry = 0, repeats = 0, notFound = 0;
     size_t lineNumber = 0;
     for (size_t start = 0; start < list.size();) {
@@ -178,12 +206,12 @@ int RunAll(const std::string& list, Output& output, std::ostream& err, bool show
         }
         const std::string name = line.substr(0, tab);
         std::string row = name;
-        const auto first = firstLineOf.emplace(name, lineNumber);
-        if (!first.second) {
+        const size_t answeringLine = answering.at(name);
+        if (answeringLine != lineNumber) {
             ++repeats;
             status = ExitNotFound;
             const std::string shadowed =
-                "\t(line " + std::to_string(first.first->second) + " has this name)";
+                "\t(line " + std::to_string(answeringLine) + " has this name)";
             for (int i = 0; i < 4; ++i) row += shadowed;
         } else {
             bool found = true;
@@ -204,8 +232,8 @@ int RunAll(const std::string& list, Output& output, std::ostream& err, bool show
     EndProgress(progress);
 
     if (repeats > 0) {
-        err << "lstq: " << repeats << " entries repeat the name of an earlier line; the plugin"
-            << " answers from the first line only\n";
+        err << "lstq: " << repeats << " entries have the name of another line, which the plugin"
+            << " answers from instead\n";
     }
     if (notFound > 0) {
         err << "lstq: " << notFound << " entries cannot be found by their own name (names in"
@@ -307,6 +335,10 @@ std::string Shown(const Answer& answer) {
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         bool progress) {
+    // The plugin's settings switch the process to the Japanese locale, whose
+    // digit grouping would turn 3001 into 3,001 on a stream made after it.
+    out.imbue(std::locale::classic());
+    err.imbue(std::locale::classic());
     for (const std::string& arg : args) {
         if (arg == "--") break;
         if (arg == "--help" || arg == "-h") {
