@@ -282,7 +282,7 @@ int RunCheck(const std::vector<std::string>& operands, Output& output, std::ostr
     const int32_t index = VersionIndexOf(settings);
     Line(output, "index", Quoted(settings.versionIndex) + mark(2));
     Line(output, "", "read as " + std::to_string(index) +
-                         ": that candidate, counting from 0, or the last when there are fewer");
+                         ": the candidate at that position, counting from 0; the last one when there are fewer");
     if (settings.linesRead >= 2 && !IsPlainNumber(settings.versionIndex)) {
         warnings.push_back("line 2 " + Quoted(settings.versionIndex) +
                            " is not a plain number; it is read as " + std::to_string(index));
