@@ -44,11 +44,11 @@ std::string ReadBytes(const fs::path& path) {
 
 struct Block {
     std::string document;
-    size_t line;                                // of the opening marker
-    std::string kind;                           // "example" or "lstq"
-    std::vector<std::string> words;             // of the opening marker
-    std::vector<std::string> code;              // the first fenced block
-    std::vector<std::vector<std::string>> rows; // table rows, header first
+    size_t line;                                 // of the opening marker
+    std::string kind;                            // "example" or "lstq"
+    std::vector<std::string> words;              // of the opening marker
+    std::vector<std::string> code;               // the first fenced block
+    std::vector<std::vector<std::string>> rows;  // table rows, header first
 };
 
 std::vector<std::string> Words(const std::string& text) {
@@ -114,7 +114,8 @@ std::map<std::string, std::string> Options(const Block& block) {
     std::map<std::string, std::string> options;
     for (const std::string& word : block.words) {
         const size_t equals = word.find('=');
-        options[word.substr(0, equals)] = equals == std::string::npos ? "" : word.substr(equals + 1);
+        options[word.substr(0, equals)] =
+            equals == std::string::npos ? "" : word.substr(equals + 1);
     }
     return options;
 }
@@ -130,7 +131,9 @@ class Guide : public test::WorkingDirectory {
 protected:
     void PlaceSettings(const std::string& path) {
         fs::remove(directory_ / "quillmarsh_to_Rookfable.cfg");
-        if (path != "none") fs::copy_file(kSource / path, directory_ / "quillmarsh_to_Rookfable.cfg");
+        if (path != "none") {
+            fs::copy_file(kSource / path, directory_ / "quillmarsh_to_Rookfable.cfg");
+        }
     }
 
     void CheckExample(const Block& block) {
@@ -147,9 +150,10 @@ protected:
                 << path << " differs from the guide";
         }
         ASSERT_GE(block.rows.size(), 2u) << "no answers shown";
-        const std::map<std::string, lstq::ListFunction> functions = {
-            {"GetTitle", GetTitle}, {"GetKana", GetKana}, {"GetMaker", GetMaker},
-            {"GetVersion", GetVersion}};
+        const std::map<std::string, lstq::ListFunction> functions = {{"GetTitle", GetTitle},
+                                                                     {"GetKana", GetKana},
+                                                                     {"GetMaker", GetMaker},
+                                                                     {"GetVersion", GetVersion}};
         const std::vector<std::string>& header = block.rows[0];
         const std::string list = ReadBytes(kSource / "examples" / "mame_jp.lst");
         for (size_t r = 1; r < block.rows.size(); ++r) {
@@ -158,7 +162,8 @@ protected:
             const std::string name = row[0].substr(1, row[0].size() - 2);
             for (size_t c = 1; c < row.size(); ++c) {
                 ASSERT_EQ(functions.count(header[c]), 1u) << "column " << header[c];
-                const lstq::Answer answer = lstq::Ask(functions.at(header[c]), list.c_str(), name.c_str());
+                const lstq::Answer answer =
+                    lstq::Ask(functions.at(header[c]), list.c_str(), name.c_str());
                 std::string shown;
                 if (answer.code == ResultNoField) {
                     shown = "no version";
@@ -190,7 +195,8 @@ protected:
         // The guide shows a directory of its own in place of the test's.
         std::string printed = out.str();
         const std::string here = directory_.string(), shown = options.at("cwd");
-        for (size_t at = 0; (at = printed.find(here, at)) != std::string::npos; at += shown.size()) {
+        for (size_t at = 0; (at = printed.find(here, at)) != std::string::npos;
+             at += shown.size()) {
             printed.replace(at, here.size(), shown);
         }
         EXPECT_EQ(printed, Joined({block.code.begin() + 1, block.code.end()}, "\n"));

@@ -20,7 +20,7 @@ namespace qtr::lstq {
 
 namespace {
 
-constexpr size_t kDefaultEntries = 5;   // entries shown when no name is given
+constexpr size_t kDefaultEntries = 5;  // entries shown when no name is given
 constexpr size_t kMaxCandidates = 20;  // candidates shown per entry
 
 // One report line: a label in a column of its own, then the text.
@@ -88,16 +88,18 @@ void PatternWarnings(const Settings& settings, bool byteOrderMark,
                      std::vector<std::string>& warnings) {
     const std::string& pattern = settings.versionPattern;
     if (pattern.empty()) {
-        warnings.push_back("the pattern (line 1) is empty: it matches empty text, so there is"
-                           " never a version and GetTitle leaves titles as listed");
+        warnings.push_back(
+            "the pattern (line 1) is empty: it matches empty text, so there is"
+            " never a version and GetTitle leaves titles as listed");
         return;
     }
     // The byte order mark has its own warning; what follows it tells the
     // encoding.
     const std::string_view body = std::string_view(pattern).substr(byteOrderMark ? 3 : 0);
     if (LooksLikeUtf8(body)) {
-        warnings.push_back("the pattern looks like UTF-8: the list is Shift_JIS, so its Japanese"
-                           " text can never match. Save the file as Shift_JIS (code page 932)");
+        warnings.push_back(
+            "the pattern looks like UTF-8: the list is Shift_JIS, so its Japanese"
+            " text can never match. Save the file as Shift_JIS (code page 932)");
         return;
     }
     if (const ShiftJisCheck check = CheckShiftJis(body); !check.ok()) {
@@ -114,7 +116,8 @@ void PatternWarnings(const Settings& settings, bool byteOrderMark,
         warnings.push_back("the pattern's character " + character + " (bytes " +
                            HexBytes(character) + ") ends in the byte '" + character.substr(1) +
                            "', which the regular expression reads on its own as an operator;"
-                           " write the character as " + escaped);
+                           " write the character as " +
+                           escaped);
     }
     if (pattern.back() == ' ') {
         warnings.push_back("the pattern ends in a space: a match must end with one too");
@@ -210,12 +213,13 @@ int RunCheck(const std::vector<std::string>& operands, Output& output, std::ostr
     // read the same way, show what that reading leaves out.
     const Settings settings = LoadSettings();
     std::string raw(kSettingsReadLimit + 1, '\0');
-    const long count =
-        platform::ReadWorkingDirectoryFile(kSettingsFileName, &raw[0], raw.size());
+    const long count = platform::ReadWorkingDirectoryFile(kSettingsFileName, &raw[0], raw.size());
     raw.resize(count < 0 ? 0 : static_cast<size_t>(count));
 
     std::vector<std::string> warnings;
-    Line(output, "settings file", platform::WorkingDirectoryPath(kSettingsFileName));
+    // Paths are the file system's text, not Shift_JIS: never converted.
+    WriteUnconverted(output,
+                     "settings file  " + platform::WorkingDirectoryPath(kSettingsFileName) + "\n");
     if (!settings.fileFound) {
         Line(output, "", "not found: the defaults are in effect. The plugin looks for it in the");
         Line(output, "", "host's working directory, not in the plugin's own directory.");
@@ -230,18 +234,21 @@ int RunCheck(const std::vector<std::string>& operands, Output& output, std::ostr
             }
         }
     } else {
-        Line(output, "", "found, " + std::to_string(settings.linesRead) +
-                             (settings.linesRead == 1 ? " line read" : " lines read"));
+        Line(output, "",
+             "found, " + std::to_string(settings.linesRead) +
+                 (settings.linesRead == 1 ? " line read" : " lines read"));
     }
 
     const bool byteOrderMark = raw.compare(0, 3, "\xEF\xBB\xBF") == 0;
     if (byteOrderMark) {
-        warnings.push_back("the file starts with a UTF-8 byte order mark, which becomes part of"
-                           " the pattern; save it as Shift_JIS without one");
+        warnings.push_back(
+            "the file starts with a UTF-8 byte order mark, which becomes part of"
+            " the pattern; save it as Shift_JIS without one");
     }
     if (raw.find('\0') != std::string::npos) {
-        warnings.push_back("the file holds NUL bytes, and each line ends at its first one: is it"
-                           " saved as UTF-16? Save it as Shift_JIS");
+        warnings.push_back(
+            "the file holds NUL bytes, and each line ends at its first one: is it"
+            " saved as UTF-16? Save it as Shift_JIS");
     }
     if (raw.size() > kSettingsReadLimit) {
         warnings.push_back("the file is larger than " + std::to_string(kSettingsReadLimit) +
@@ -268,8 +275,9 @@ int RunCheck(const std::vector<std::string>& operands, Output& output, std::ostr
         const std::regex pattern(settings.versionPattern, std::regex::ECMAScript);
         Line(output, "", "compiles");
         if (!settings.versionPattern.empty() && std::regex_search("", pattern)) {
-            warnings.push_back("the pattern can match empty text: such a match is an empty"
-                               " version, and GetTitle then leaves the title as listed");
+            warnings.push_back(
+                "the pattern can match empty text: such a match is an empty"
+                " version, and GetTitle then leaves the title as listed");
         }
     } catch (const std::regex_error& e) {
         compiles = false;
@@ -281,8 +289,10 @@ int RunCheck(const std::vector<std::string>& operands, Output& output, std::ostr
     // Index.
     const int32_t index = VersionIndexOf(settings);
     Line(output, "index", Quoted(settings.versionIndex) + mark(2));
-    Line(output, "", "read as " + std::to_string(index) +
-                         ": the candidate at that position, counting from 0; the last one when there are fewer");
+    Line(output, "",
+         "read as " + std::to_string(index) +
+             ": the candidate at that position, counting from 0; the last one when"
+             " there are fewer");
     if (settings.linesRead >= 2 && !IsPlainNumber(settings.versionIndex)) {
         warnings.push_back("line 2 " + Quoted(settings.versionIndex) +
                            " is not a plain number; it is read as " + std::to_string(index));
@@ -290,11 +300,13 @@ int RunCheck(const std::vector<std::string>& operands, Output& output, std::ostr
 
     // Mode.
     Line(output, "mode", Quoted(settings.titleMode) + mark(3));
-    Line(output, "", KeepsTitle(settings) ? "GetTitle gives the title as listed"
-                                          : "GetTitle removes the version from the title");
+    Line(output, "",
+         KeepsTitle(settings) ? "GetTitle gives the title as listed"
+                              : "GetTitle removes the version from the title");
     if (settings.linesRead >= 3 && settings.titleMode.empty()) {
-        warnings.push_back("line 3 is empty, which is not \"0\": GetTitle removes the version."
-                           " Write 0 to keep titles as listed");
+        warnings.push_back(
+            "line 3 is empty, which is not \"0\": GetTitle removes the version."
+            " Write 0 to keep titles as listed");
     } else if (settings.linesRead >= 3 && LooksMeantAsZero(settings.titleMode)) {
         warnings.push_back("line 3 " + Quoted(settings.titleMode) +
                            " is not exactly \"0\": GetTitle removes the version. Write 0 alone,"
@@ -312,7 +324,7 @@ int RunCheck(const std::vector<std::string>& operands, Output& output, std::ostr
     if (!operands.empty()) {
         std::vector<std::string> names(operands.begin() + 1, operands.end());
         if (names.empty()) names = FirstNames(list);
-        Write(output, "\nentries of " + operands[0] + "\n");
+        WriteUnconverted(output, "\nentries of " + operands[0] + "\n");
         for (const std::string& name : names) {
             allFound = ExplainEntry(output, list, name, settings) && allFound;
         }

@@ -26,7 +26,8 @@ std::string ShiftJisToUtf8(std::string_view text) {
     if (wide <= 0) throw std::runtime_error("code page 932 is not available");
     std::wstring utf16(static_cast<size_t>(wide), L'\0');
     MultiByteToWideChar(kShiftJis, 0, text.data(), length, &utf16[0], wide);
-    const int narrow = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
+    const int narrow =
+        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<size_t>(narrow), '\0');
     WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, &utf8[0], narrow, nullptr, nullptr);
     return utf8;

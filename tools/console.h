@@ -13,8 +13,9 @@ bool IsTerminal(FILE* stream);
 
 // Shift_JIS (code page 932) bytes as UTF-8: iconv's CP932 on POSIX, the
 // Windows code page conversion on Windows. A byte that is not Shift_JIS
-// becomes U+FFFD. Throws std::runtime_error when the conversion itself is
-// missing.
+// does not stop the conversion: it becomes U+FFFD (POSIX) or what the code
+// page maps it to (Windows). Throws std::runtime_error when the conversion
+// itself is missing.
 std::string ShiftJisToUtf8(std::string_view text);
 
 }  // namespace qtr::lstq

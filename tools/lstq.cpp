@@ -258,10 +258,16 @@ void Flush(Output& output) {
     if (output.utf8) {
         output.stream << ShiftJisToUtf8(output.pending);
     } else {
-        output.stream.write(output.pending.data(), static_cast<std::streamsize>(output.pending.size()));
+        output.stream.write(output.pending.data(),
+                            static_cast<std::streamsize>(output.pending.size()));
     }
     output.stream.flush();
     output.pending.clear();
+}
+
+void WriteUnconverted(Output& output, std::string_view text) {
+    Flush(output);
+    output.stream.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 bool ReadList(const std::string& path, std::string& list, std::ostream& err) {
@@ -333,8 +339,7 @@ std::string Shown(const Answer& answer) {
     return answer.text;
 }
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        bool progress) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {
     // The plugin's settings switch the process to the Japanese locale, whose
     // digit grouping would turn 3001 into 3,001 on a stream made after it.
     out.imbue(std::locale::classic());

@@ -22,8 +22,7 @@ enum ExitStatus : int {
 // Runs lstq on its arguments (the program name left out): answers and
 // reports go to `out`, errors to `err`. `progress`: show progress of long
 // runs on `err` (it is a terminal).
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        bool progress);
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress);
 
 // The Shift_JIS text lstq prints, converted to UTF-8 when asked, and
 // written in large pieces (always after a whole line, so a character is
@@ -35,6 +34,8 @@ struct Output {
 };
 void Write(Output& output, std::string_view text);
 void Flush(Output& output);
+// Text that is not Shift_JIS, such as a file name, written as it is.
+void WriteUnconverted(Output& output, std::string_view text);
 
 // Reads the list file at `path` and checks that the plugin can use it: it
 // must be Shift_JIS and hold no NUL byte. On failure, says why on `err`

@@ -64,7 +64,8 @@ ShiftJisCheck CheckShiftJis(std::string_view text) {
         const auto trail = static_cast<unsigned char>(text[i + 1]);
         if (!IsTrailByte(trail)) {
             check.offset = i;
-            check.problem = "bytes " + HexBytes(text.substr(i, 2)) + " are not a Shift_JIS character";
+            check.problem =
+                "bytes " + HexBytes(text.substr(i, 2)) + " are not a Shift_JIS character";
             return check;
         }
         ++i;
