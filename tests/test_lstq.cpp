@@ -36,7 +36,8 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
 // A small list with the lines that a lookup of its own line could get
 // wrong: a repeated name, an upper-case name, a short line, a line that is
 // no entry, an empty line, a maker ending in LF alone before a line with a
-// CR, and a last line without an end.
+// CR, a title longer than lstq's first buffer, and a last line without
+// an end.
 const std::string kList =
     "aerofox\tAero Fox (World) (Rev 2)\t\x82\xA6\x82\xA0\x82\xEB\tNorthwind\r\n"
     "Bigname\tUpper (Japan)\tk\tm\r\n"
@@ -46,9 +47,19 @@ const std::string kList =
     "aerofox\tSecond Aero Fox (US)\tk\tm\r\n"
     "short\tno closing tab\r\n"
     "\x89\x5f\tname in Shift_JIS (Japan)\tk\tm\r\n"
+    "long\tLong " + std::string(600, 'x') + " (Rev L)\tk\tm\r\n"
     "tail\tTail (Rev C)\tk\tlast maker";
 
 using LstqTest = test::WorkingDirectory;
+
+// What a host gets for `name` on the whole of kList (size query, then
+// fetch), in lstq's notation.
+std::string HostAnswer(ListFunction function, const std::string& name) {
+    const std::string answer = test::Ask(function, kList, name);
+    if (answer == test::Code(ResultNotFound)) return "(ResultNotFound)";
+    if (answer == test::Code(ResultNoField)) return "(ResultNoField)";
+    return answer;
+}
 
 TEST_F(LstqTest, ExitStatusesAndErrors) {
     WriteFile("list.lst", kList);
@@ -134,13 +145,12 @@ TEST_F(LstqTest, AllAgreesWithTheWholeList) {
             if (cells[1].rfind("(line ", 0) == 0) continue;  // repeated name, checked below
             const ListFunction functions[] = {GetTitle, GetKana, GetMaker, GetVersion};
             for (int i = 0; i < 4; ++i) {
-                EXPECT_EQ(cells[static_cast<size_t>(i) + 1],
-                          Shown(Ask(functions[i], kList.c_str(), cells[0].c_str())))
+                EXPECT_EQ(cells[static_cast<size_t>(i) + 1], HostAnswer(functions[i], cells[0]))
                     << cells[0] << " column " << i + 1 << " settings " << settings;
             }
         }
         EXPECT_EQ(names, (std::vector<std::string>{"aerofox", "Bigname", "lfonly", "aerofox",
-                                                   "short", "\x89\x5f", "tail"}));
+                                                   "short", "\x89\x5f", "long", "tail"}));
         EXPECT_EQ(r.out.find("aerofox\tAero Fox"), std::string::npos);
         EXPECT_NE(r.out.find("\naerofox\t(line 6 has this name)\t"), std::string::npos);
         EXPECT_NE(r.err.find("1 entries have the name of another line"), std::string::npos);
@@ -311,6 +321,13 @@ TEST_F(LstqTest, Utf8LeavesPathsAlone) {
         << r.out;
 }
 #endif
+
+TEST_F(LstqTest, CheckTellsAnUnreadableFileFromAMissingOne) {
+    std::filesystem::create_directory(directory_ / "quillmarsh_to_Rookfable.cfg");
+    const Result r = RunLstq({"--check"});
+    EXPECT_EQ(r.status, ExitNotFound);
+    EXPECT_NE(r.out.find("cannot be read: the defaults are in effect"), std::string::npos) << r.out;
+}
 
 TEST_F(LstqTest, CheckPointsAtAMisnamedFile) {
     WriteFile("quillmarsh_to_Rookfable.cfg.txt", "\\[.+?\\]\r\n");

@@ -196,8 +196,10 @@ std::vector<std::string> FirstNames(const std::string& list) {
     while (names.size() < kDefaultEntries && start < list.size()) {
         size_t end = list.find('\n', start);
         if (end == std::string::npos) end = list.size();
-        const size_t tab = list.find('\t', start);
-        if (tab < end) names.push_back(list.substr(start, tab - start));
+        std::string_view name;
+        if (EntryName(std::string_view(list).substr(start, end - start), name)) {
+            names.emplace_back(name);
+        }
         start = end + 1;
     }
     return names;
@@ -220,10 +222,14 @@ int RunCheck(const std::vector<std::string>& operands, Output& output, std::ostr
     // Paths are the file system's text, not Shift_JIS: never converted.
     WriteUnconverted(output,
                      "settings file  " + platform::WorkingDirectoryPath(kSettingsFileName) + "\n");
-    if (!settings.fileFound) {
+    std::error_code error;
+    if (!settings.fileFound && std::filesystem::exists(kSettingsFileName, error)) {
+        Line(output, "", "cannot be read: the defaults are in effect");
+        warnings.push_back(std::string(kSettingsFileName) +
+                           " is here but cannot be read (is it a directory, or not readable?)");
+    } else if (!settings.fileFound) {
         Line(output, "", "not found: the defaults are in effect. The plugin looks for it in the");
         Line(output, "", "host's working directory, not in the plugin's own directory.");
-        std::error_code error;
         for (const auto& entry : std::filesystem::directory_iterator(".", error)) {
             const std::string file = entry.path().filename().string();
             std::string lowered;

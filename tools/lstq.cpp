@@ -152,24 +152,25 @@ void EndProgress(Progress& progress) {
 // and from line 1 only when no later line has it.
 std::unordered_map<std::string, size_t> AnsweringLines(const std::string& list) {
     std::unordered_map<std::string, size_t> answering;
-    std::string firstName;
+    std::string_view firstName;
+    bool firstIsEntry = false;
     size_t lineNumber = 0;
     for (size_t start = 0; start < list.size();) {
         size_t end = list.find('\n', start);
         if (end == std::string::npos) end = list.size();
         ++lineNumber;
-        const size_t tab = list.find('\t', start);
-        if (tab < end) {
-            std::string name = list.substr(start, tab - start);
+        std::string_view name;
+        if (EntryName(std::string_view(list).substr(start, end - start), name)) {
             if (lineNumber == 1) {
-                firstName = std::move(name);
+                firstName = name;
+                firstIsEntry = true;
             } else {
-                answering.emplace(std::move(name), lineNumber);
+                answering.emplace(name, lineNumber);
             }
         }
         start = end + 1;
     }
-    if (lineNumber > 0) answering.emplace(firstName, 1);
+    if (firstIsEntry) answering.emplace(firstName, 1);
     return answering;
 }
 
@@ -198,13 +199,13 @@ int RunAll(const std::string& list, Output& output, std::ostream& err, bool show
         ++lineNumber;
         ShowProgress(progress, lineNumber);
 
-        const size_t tab = line.find('\t');
-        if (tab == std::string::npos) {
+        std::string_view entryName;
+        if (!EntryName(line, entryName)) {
             if (line.empty() || line == "\r") continue;
             if (notEntries++ == 0) firstNotEntry = lineNumber;
             continue;
         }
-        const std::string name = line.substr(0, tab);
+        const std::string name(entryName);
         std::string row = name;
         const size_t answeringLine = answering.at(name);
         if (answeringLine != lineNumber) {
@@ -263,6 +264,13 @@ void Flush(Output& output) {
     }
     output.stream.flush();
     output.pending.clear();
+}
+
+bool EntryName(std::string_view line, std::string_view& name) {
+    const size_t tab = line.find('\t');
+    if (tab == std::string_view::npos) return false;
+    name = line.substr(0, tab);
+    return true;
 }
 
 void WriteUnconverted(Output& output, std::string_view text) {

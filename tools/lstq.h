@@ -42,6 +42,10 @@ void WriteUnconverted(Output& output, std::string_view text);
 // and returns false.
 bool ReadList(const std::string& path, std::string& list, std::ostream& err);
 
+// The short name of a list line (the bytes before its first TAB), or false
+// for a line without TAB, which is no entry.
+bool EntryName(std::string_view line, std::string_view& name);
+
 // An answer of one of the four list functions: the text, or the result
 // code (negative).
 struct Answer {
