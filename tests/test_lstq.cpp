@@ -329,6 +329,17 @@ TEST_F(LstqTest, CheckTellsAnUnreadableFileFromAMissingOne) {
     EXPECT_NE(r.out.find("cannot be read: the defaults are in effect"), std::string::npos) << r.out;
 }
 
+// The advice --check gives for a character whose second byte is '\\'
+// works: written as hex escapes, ソ matches and draws no warning.
+TEST_F(LstqTest, CheckAdviceForABackslashByteWorks) {
+    WriteFile("list.lst", "s\t\x83\x5C\x83\x74\x83\x67 [\x83\x5C] (Japan)\tk\tm\r\n");
+    WriteSettings("\\[\\x83\\x5C\\]\r\n10\r\n1\r\n");
+    const Result r = RunLstq({"--check", "list.lst", "s"});
+    EXPECT_EQ(r.status, ExitOk) << r.out;
+    EXPECT_NE(r.out.find("  GetVersion   [\x83\x5C]"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  GetTitle     \x83\x5C\x83\x74\x83\x67  (Japan)\n"), std::string::npos);
+}
+
 TEST_F(LstqTest, CheckPointsAtAMisnamedFile) {
     WriteFile("quillmarsh_to_Rookfable.cfg.txt", "\\[.+?\\]\r\n");
     const Result r = RunLstq({"--check"});
