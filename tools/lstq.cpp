@@ -143,7 +143,10 @@ void ShowProgress(Progress& progress, size_t done) {
 }
 
 void EndProgress(Progress& progress) {
-    if (progress.err != nullptr) *progress.err << "\r\x1b[K" << std::flush;
+    // Spaces rather than an escape sequence: not every Windows console
+    // understands those.
+    if (progress.err == nullptr) return;
+    *progress.err << '\r' << std::string(60, ' ') << '\r' << std::flush;
 }
 
 // The line the plugin answers from for each name of the list. The lookup
@@ -183,7 +186,8 @@ std::unordered_map<std::string, size_t> AnsweringLines(const std::string& list) 
 int RunAll(const std::string& list, Output& output, std::ostream& err, bool showProgress) {
     size_t lineCount = 0;
     for (const char c : list) lineCount += c == '\n';
-    Progress progress{showProgress && lineCount >= 2000 ? &err : nullptr, lineCount + 1,
+    if (!list.empty() && list.back() != '\n') ++lineCount;  // a last line without an end
+    Progress progress{showProgress && lineCount >= 2000 ? &err : nullptr, lineCount,
                       std::chrono::steady_clock::now()};
 
     Write(output, "name\ttitle\tkana\tmaker\tversion\n");
