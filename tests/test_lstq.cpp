@@ -340,6 +340,15 @@ TEST_F(LstqTest, CheckAdviceForABackslashByteWorks) {
     EXPECT_NE(r.out.find("  GetTitle     \x83\x5C\x83\x74\x83\x67  (Japan)\n"), std::string::npos);
 }
 
+TEST_F(LstqTest, CheckPointsAtASettingsFileBesideTheList) {
+    std::filesystem::create_directory("host");
+    WriteFile("host/list.lst", kList);
+    WriteFile("host/quillmarsh_to_Rookfable.cfg", "\\[.+?\\]\r\n");
+    const Result r = RunLstq({"--check", "host/list.lst", "tail"});
+    EXPECT_EQ(r.status, ExitNotFound);
+    EXPECT_NE(r.out.find("there is one beside the list, "), std::string::npos) << r.out;
+}
+
 TEST_F(LstqTest, CheckPointsAtAMisnamedFile) {
     WriteFile("quillmarsh_to_Rookfable.cfg.txt", "\\[.+?\\]\r\n");
     const Result r = RunLstq({"--check"});

@@ -239,6 +239,17 @@ int RunCheck(const std::vector<std::string>& operands, Output& output, std::ostr
                                    kSettingsFileName + ", spelled exactly so");
             }
         }
+        // The list often sits in the host's directory: a settings file beside
+        // it suggests lstq was run in the wrong place, or the host runs in one.
+        if (!operands.empty()) {
+            const std::filesystem::path beside =
+                std::filesystem::absolute(operands[0], error).parent_path() / kSettingsFileName;
+            if (std::filesystem::exists(beside, error)) {
+                warnings.push_back("there is one beside the list, " + beside.string() +
+                                   "; the plugin reads the one in the host's working directory."
+                                   " Run lstq there");
+            }
+        }
     } else {
         Line(output, "",
              "found, " + std::to_string(settings.linesRead) +
