@@ -189,7 +189,7 @@ protected:
         ASSERT_EQ(command[0] + " " + command[1], "$ lstq");
         const std::vector<std::string> args(command.begin() + 2, command.end());
         std::ostringstream out, err;
-        const int status = lstq::Run(args, out, err, false);
+        const int status = lstq::Run(args, out, err, lstq::Terminal());
         EXPECT_EQ(std::to_string(status), options.at("status")) << err.str();
 
         // The guide shows a directory of its own in place of the test's.

@@ -22,9 +22,9 @@ struct Result {
     std::string out, err;
 };
 
-Result RunLstq(const std::vector<std::string>& args, bool progress = false) {
+Result RunLstq(const std::vector<std::string>& args, Terminal terminal = Terminal()) {
     std::ostringstream out, err;
-    const int status = Run(args, out, err, progress);
+    const int status = Run(args, out, err, terminal);
     return Result{status, out.str(), err.str()};
 }
 
@@ -167,7 +167,9 @@ TEST_F(LstqTest, AllShowsProgressOnlyOnATerminal) {
     const Result quiet = RunLstq({"long.lst", "--all"});
     EXPECT_EQ(quiet.status, ExitOk);
     EXPECT_EQ(quiet.err, "");
-    const Result shown = RunLstq({"long.lst", "--all"}, true);
+    Terminal terminal;
+    terminal.progress = true;
+    const Result shown = RunLstq({"long.lst", "--all"}, terminal);
     EXPECT_EQ(shown.out, quiet.out);
     EXPECT_NE(shown.err.find("\rlstq: 256/3000 entries"), std::string::npos) << shown.err;
 }
@@ -193,6 +195,18 @@ TEST_F(LstqTest, Utf8ConvertsTheAnswers) {
         ++clouds;
     }
     EXPECT_EQ(clouds, 5000u);
+}
+
+TEST_F(LstqTest, AUtf8TerminalGetsAHintAboutUtf8) {
+    WriteFile("list.lst", kList);
+    Terminal terminal;
+    terminal.utf8 = true;
+    const char* const hint = "add --utf8 to read them on this terminal";
+    const Result shiftJis = RunLstq({"list.lst", "lfonly", "\x89\x5f"}, terminal);
+    EXPECT_NE(shiftJis.err.find(hint), std::string::npos);
+    EXPECT_EQ(RunLstq({"list.lst", "lfonly"}, terminal).err, "");  // all ASCII: nothing to say
+    EXPECT_EQ(RunLstq({"--utf8", "list.lst", "\x89\x5f"}, terminal).err, "");
+    EXPECT_EQ(RunLstq({"list.lst", "\x89\x5f"}).err, "");  // not a UTF-8 terminal
 }
 
 TEST(LstqText, ShiftJisAndUtf8Checks) {

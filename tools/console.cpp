@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #endif
 
 namespace qtr::lstq {
@@ -17,6 +18,8 @@ namespace qtr::lstq {
 #ifdef _WIN32
 
 bool IsTerminal(FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+bool ShowsUtf8(FILE* stream) { return IsTerminal(stream) && GetConsoleOutputCP() == CP_UTF8; }
 
 std::string ShiftJisToUtf8(std::string_view text) {
     if (text.empty()) return {};
@@ -36,6 +39,22 @@ std::string ShiftJisToUtf8(std::string_view text) {
 #else
 
 bool IsTerminal(FILE* stream) { return ::isatty(::fileno(stream)) != 0; }
+
+bool ShowsUtf8(FILE* stream) {
+    if (!IsTerminal(stream)) return false;
+    // The first of these that is set names the terminal's character set.
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value == nullptr || *value == '\0') continue;
+        std::string lowered;
+        for (const char* p = value; *p != '\0'; ++p) {
+            lowered += (*p >= 'A' && *p <= 'Z') ? static_cast<char>(*p - 'A' + 'a') : *p;
+        }
+        return lowered.find("utf-8") != std::string::npos ||
+               lowered.find("utf8") != std::string::npos;
+    }
+    return false;
+}
 
 std::string ShiftJisToUtf8(std::string_view text) {
     iconv_t converter = ::iconv_open("UTF-8", "CP932");

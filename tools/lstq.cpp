@@ -260,6 +260,11 @@ void Write(Output& output, std::string_view text) {
 
 void Flush(Output& output) {
     if (output.pending.empty()) return;
+    if (!output.utf8 && !output.shiftJis) {
+        for (const char c : output.pending) {
+            if (static_cast<unsigned char>(c) >= 0x80) output.shiftJis = true;
+        }
+    }
     if (output.utf8) {
         output.stream << ShiftJisToUtf8(output.pending);
     } else {
@@ -351,7 +356,8 @@ std::string Shown(const Answer& answer) {
     return answer.text;
 }
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const Terminal& terminal) {
     // The plugin's settings switch the process to the Japanese locale, whose
     // digit grouping would turn 3001 into 3,001 on a stream made after it.
     out.imbue(std::locale::classic());
@@ -375,7 +381,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             std::string list;
             if (!ReadList(options.operands[0], list, err)) return ExitError;
             if (options.all) {
-                status = RunAll(list, output, err, progress);
+                status = RunAll(list, output, err, terminal.progress);
             } else {
                 const std::vector<std::string> names(options.operands.begin() + 1,
                                                      options.operands.end());
@@ -383,6 +389,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             }
         }
         Flush(output);
+        if (terminal.utf8 && output.shiftJis) {
+            err << "lstq: the answers are Shift_JIS, as the host gets them; add --utf8 to read"
+                   " them on this terminal\n";
+        }
         return status;
     } catch (const std::exception& e) {
         err << "lstq: " << e.what() << "\n";

@@ -19,10 +19,16 @@ enum ExitStatus : int {
     ExitError = 2,     // usage error, or a list file that cannot be used
 };
 
+// What lstq's streams are connected to.
+struct Terminal {
+    bool progress = false;  // err is a terminal: show the progress of long runs
+    bool utf8 = false;      // out is a terminal that shows UTF-8
+};
+
 // Runs lstq on its arguments (the program name left out): answers and
-// reports go to `out`, errors to `err`. `progress`: show progress of long
-// runs on `err` (it is a terminal).
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress);
+// reports go to `out`, errors to `err`.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const Terminal& terminal);
 
 // The Shift_JIS text lstq prints, converted to UTF-8 when asked, and
 // written in large pieces (always after a whole line, so a character is
@@ -31,6 +37,7 @@ struct Output {
     std::ostream& stream;
     bool utf8;
     std::string pending;
+    bool shiftJis = false;  // some text beyond ASCII went out unconverted
 };
 void Write(Output& output, std::string_view text);
 void Flush(Output& output);

@@ -8,5 +8,8 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return qtr::lstq::Run(args, std::cout, std::cerr, qtr::lstq::IsTerminal(stderr));
+    qtr::lstq::Terminal terminal;
+    terminal.progress = qtr::lstq::IsTerminal(stderr);
+    terminal.utf8 = qtr::lstq::ShowsUtf8(stdout);
+    return qtr::lstq::Run(args, std::cout, std::cerr, terminal);
 }
