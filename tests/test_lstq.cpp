@@ -256,12 +256,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "GetTitle gives the title as listed", "warnings       none"},
                   ExitOk},
         CheckCase{"sound file",
-                  "\\[.+?\\]\r\n0\r\n1\r\n",
-                  {"found, 3 lines read", "pattern        \"\\[.+?\\]\"\n               compiles",
+                  " \\[.+?\\]\r\n0\r\n1\r\n",
+                  {"found, 3 lines read", "pattern        \" \\[.+?\\]\"\n               compiles",
                    "read as 0", "GetTitle removes the version", "warnings       none"},
                   ExitOk},
         CheckCase{"two lines",
-                  "\\[.+?\\]\r\n0\r\n",
+                  "\\(.+?\\)\r\n0\r\n",
                   {"mode           \"0\"  (default)", "warnings       none"},
                   ExitOk},
         CheckCase{"does not compile",
@@ -308,6 +308,10 @@ INSTANTIATE_TEST_SUITE_P(
                   ExitNotFound},
         CheckCase{
             "empty pattern", "\r\n10\r\n1\r\n", {"the pattern (line 1) is empty"}, ExitNotFound},
+        CheckCase{"starts with a bracket",
+                  "\\[.+?\\]\r\n10\r\n1\r\n",
+                  {"the pattern starts with '[', a byte that is also the second half"},
+                  ExitNotFound},
         CheckCase{
             "empty match", "x*\r\n10\r\n1\r\n", {"the pattern can match empty text"}, ExitNotFound},
         CheckCase{"trailing space in pattern",
@@ -347,7 +351,7 @@ TEST_F(LstqTest, CheckTellsAnUnreadableFileFromAMissingOne) {
 // works: written as hex escapes, ソ matches and draws no warning.
 TEST_F(LstqTest, CheckAdviceForABackslashByteWorks) {
     WriteFile("list.lst", "s\t\x83\x5C\x83\x74\x83\x67 [\x83\x5C] (Japan)\tk\tm\r\n");
-    WriteSettings("\\[\\x83\\x5C\\]\r\n10\r\n1\r\n");
+    WriteSettings(" \\[\\x83\\x5C\\]\r\n10\r\n1\r\n");
     const Result r = RunLstq({"--check", "list.lst", "s"});
     EXPECT_EQ(r.status, ExitOk) << r.out;
     EXPECT_NE(r.out.find("  GetVersion   [\x83\x5C]"), std::string::npos) << r.out;

@@ -119,6 +119,17 @@ void PatternWarnings(const Settings& settings, bool byteOrderMark,
                            " write the character as " +
                            escaped);
     }
+    // A match must start on a character of its own. An escaped bracket
+    // (or brace, bar, caret, backslash) at the start matches a byte that is
+    // also the second half of common characters: '[' ends the long vowel
+    // mark of katakana, so the pattern \[.+?\] finds a match from inside it.
+    if (body.size() >= 2 && body[0] == '\\' &&
+        std::string_view("[]{}|^\\").find(body[1]) != std::string_view::npos) {
+        warnings.push_back("the pattern starts with '" + std::string(1, body[1]) +
+                           "', a byte that is also the second half of some Shift_JIS characters"
+                           " (the long vowel mark among them): a match can start inside one."
+                           " Start it with the space before the note, as in \" \\[.+?\\]\"");
+    }
     if (pattern.back() == ' ') {
         warnings.push_back("the pattern ends in a space: a match must end with one too");
     }
