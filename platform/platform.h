@@ -11,7 +11,8 @@ namespace qtr::platform {
 // Reads up to `capacity` bytes of the file `fileName` in the process's
 // current working directory, however long that directory's name is.
 // Returns the number of bytes read, or -1 when the file cannot be opened
-// or read (a directory, no permission, no such file).
+// or read, or is not a regular file (no such file, no permission, a
+// directory, a FIFO or a device).
 long ReadWorkingDirectoryFile(const char* fileName, char* buffer, size_t capacity);
 
 // The full path ReadWorkingDirectoryFile opens, for showing to a user

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <locale.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,8 +42,16 @@ std::string WorkingDirectoryPath(const char* fileName) {
 
 long ReadWorkingDirectoryFile(const char* fileName, char* buffer, size_t capacity) {
     const std::string path = WorkingDirectoryPath(fileName);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO in the file's place would otherwise block the
+    // open until some writer came, hanging the host. Only a regular file
+    // is read; a FIFO, a device or a directory counts as no file.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return -1;
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
     size_t total = 0;
     while (total < capacity) {
         const ssize_t n = ::read(fd, buffer + total, capacity - total);

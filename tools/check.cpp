@@ -183,8 +183,10 @@ bool ExplainEntry(Output& output, const std::string& list, const std::string& na
     }
     if (more) shown += "  and more";
     if (candidates.empty()) {
-        shown = title.text.size() > kMaxPatternTitle ? "none (a title this long is not searched)"
-                                                     : "none";
+        const std::string& pattern = settings.versionPattern;
+        shown = PatternFits(pattern, PatternWeight(pattern), title.text)
+                    ? "none"
+                    : "none (a title this long is not searched with this pattern)";
     }
     Line(output, "  candidates", shown);
 
