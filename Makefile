@@ -11,7 +11,7 @@ BUILD ?= build
 CMAKE_BUILD = cmake --build
 
 .PHONY: all setup linux demo test test-linux test-sanitize clean
-.PHONY: fuzz fuzz-build test-fuzz-smoke test-tsan
+.PHONY: fuzz fuzz-build test-fuzz-smoke test-tsan regex-stack
 
 all: setup linux demo
 
@@ -71,6 +71,18 @@ test-tsan:
 	$(CMAKE_BUILD) $(BUILD)/tsan -j $(JOBS) --target test_threads
 	cd $(BUILD)/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 		tests/test_threads
+
+# How long a title the regex engine can take on a 1 MiB thread stack, for
+# some realistic patterns: natively, and as a 64-bit Windows program under
+# wine when it is installed (docs/reliability.md).
+regex-stack:
+	mkdir -p $(BUILD)/regex-stack
+	$(CXX) -O2 -std=c++17 tools/regex_stack.cpp -o $(BUILD)/regex-stack/regex_stack -pthread
+	sh scripts/regex-stack.sh 1024 $(BUILD)/regex-stack/regex_stack
+	if command -v wine >/dev/null && command -v x86_64-w64-mingw32-g++ >/dev/null; then \
+		x86_64-w64-mingw32-g++ -O2 -std=c++17 -static tools/regex_stack.cpp \
+			-o $(BUILD)/regex-stack/regex_stack.exe && \
+		WINEDEBUG=-all sh scripts/regex-stack.sh 1024 wine $(BUILD)/regex-stack/regex_stack.exe; fi
 
 clean:
 	rm -rf $(BUILD) dist

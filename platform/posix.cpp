@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/narrow_cache.h"
 #include "platform/platform.h"
 
 namespace qtr::platform {
@@ -72,27 +73,49 @@ const char* JapaneseLocaleName() { return "ja_JP.sjis"; }
 
 void SwitchToJapaneseLocale() {
     // setlocale and the global locale are process-wide and setlocale is not
-    // safe against itself: one switch at a time.
+    // safe against itself: one switch at a time. Every call takes the
+    // lock, so whatever is done under it happens before any thread that
+    // has called this builds a pattern.
     static std::mutex switching;
+    static const std::ctype<char>* filled = nullptr;  // facet whose cache is filled
     std::lock_guard<std::mutex> lock(switching);
+
+    // The global locale of the moment (set by us or by the host) gets its
+    // narrow cache filled once, for the patterns built under it.
+    auto fillGlobal = [] {
+        const std::locale global;
+        const std::ctype<char>* facet = &std::use_facet<std::ctype<char>>(global);
+        if (facet != filled) {
+            FillNarrowCache(global);
+            filled = facet;
+        }
+    };
 
     const char* name = JapaneseLocaleName();
     const char* current = std::setlocale(LC_ALL, nullptr);
     if (current != nullptr && std::strcmp(current, name) == 0 && std::locale().name() == name) {
+        fillGlobal();
         return;  // already there: building the locale again costs far more than this check
     }
     // Ask the C library first, so that a missing locale is found without
     // the standard library throwing.
     locale_t probe = ::newlocale(LC_ALL_MASK, name, static_cast<locale_t>(0));
-    if (probe == static_cast<locale_t>(0)) return;
+    if (probe == static_cast<locale_t>(0)) {
+        fillGlobal();
+        return;
+    }
     ::freelocale(probe);
     try {
+        // Filled before it is shared, so no other thread can be reading.
+        const std::locale japanese(name);
+        FillNarrowCache(japanese);
         // A named global locale also sets the C library's locale.
-        std::locale::global(std::locale(name));
+        std::locale::global(japanese);
     } catch (...) {
         // The standard library does not know it after all: keep the process
         // as it is.
     }
+    fillGlobal();
 }
 
 }  // namespace qtr::platform
