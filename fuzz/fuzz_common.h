@@ -39,6 +39,22 @@ inline void WriteSettings(std::string_view bytes) {
 
 inline void RemoveSettings() { std::remove("quillmarsh_to_Rookfable.cfg"); }
 
+// A pattern that backtracks catastrophically is the user's own choice and
+// takes as long as the engine needs (docs/reliability.md); the fuzzer
+// would report it as a timeout. With titles of at most kShortTitle bytes
+// and at most kMaxRepeats repeat bytes in the pattern, even the worst of
+// them (repeats of repeats, such as ".?+") ends well within the timeout.
+constexpr size_t kShortTitle = 10;
+constexpr size_t kMaxRepeats = 4;
+
+inline bool FewRepeats(std::string_view pattern) {
+    size_t repeats = 0;
+    for (char c : pattern) {
+        if (c == '*' || c == '+' || c == '?' || c == '{') ++repeats;
+    }
+    return repeats <= kMaxRepeats;
+}
+
 struct Answer {
     int32_t code;  // negative: a result code; otherwise 0
     std::string text;

@@ -27,10 +27,6 @@ const char* const kPatterns[] = {
 };
 constexpr size_t kPatternCount = sizeof kPatterns / sizeof kPatterns[0];
 
-// Long enough for the engine to do real work, short enough that an
-// exponential pattern of a few repeats ends within the timeout.
-constexpr size_t kArbitraryPatternTitle = 16;
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -44,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (lf == std::string_view::npos) return 0;
         pattern = std::string(rest.substr(0, lf));
         rest.remove_prefix(lf + 1);
-        if (rest.size() > kArbitraryPatternTitle) rest = rest.substr(0, kArbitraryPatternTitle);
+        if (!FewRepeats(pattern)) return -1;
+        if (rest.size() > kShortTitle) rest = rest.substr(0, kShortTitle);
     }
     // The title may hold any byte but the ones that end its field.
     std::string title(rest);
