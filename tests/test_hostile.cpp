@@ -276,7 +276,10 @@ TEST(PatternLimits, WeightCountsWhatTheMatcherPasses) {
 
     // Counts and group numbers the compiler would read into an overflowing
     // long, or copy past any use, are beyond every limit.
+    // (The fuzzer found the unclosed one: the compiler reads the digits
+    // before it looks for the brace.)
     for (const char* pattern : {"x{99999999999999999999}", "x{1,99999999999999999999}",
+                                "x{0000000800000000000000000000", "x{1,80000000000000000000",
                                 "x{1025}", "(x)\\99999999999999999999", "(x)\\1025"}) {
         EXPECT_GT(PatternWeight(pattern), kMaxPatternTitle) << pattern;
     }
@@ -330,6 +333,7 @@ TEST(PatternLimits, PatternsThatDeepenTheCompilerOrTheMatcher) {
         EXPECT_EQ(VersionOf("xx", "(?:.?){100}", "0"), "xx");
         // Counts the compiler would overflow on.
         EXPECT_EQ(VersionOf("xx", "x{99999999999999999999}"), "(none)");
+        EXPECT_EQ(VersionOf("xx", "x{0000000800000000000000000000"), "(none)");
         EXPECT_EQ(VersionOf("xx", "(x)\\99999999999999999999"), "(none)");
     });
 }

@@ -108,15 +108,16 @@ size_t PatternWeight(std::string_view pattern) {
             } else {
                 high = low;
             }
+            // The compiler reads the counts the same unchecked way, before
+            // it looks for the closing brace; and every copy is a state: a
+            // count beyond the title limit is never needed.
+            if (low > kMaxPatternTitle || high > kMaxPatternTitle) return kSaturated;
             counted = counted && j < n && pattern[j] == '}';
             if (!counted) {
                 ++i;  // not a counted repeat; the compiler decides about it
                 atom(0);
                 continue;
             }
-            // Counts are read the same unchecked way, and every copy is
-            // a state: a count beyond the title limit is never needed.
-            if (low > kMaxPatternTitle || high > kMaxPatternTitle) return kSaturated;
             i = j + 1;
             skipLazy(i);
             const size_t copies = open ? Add(low, 1) : (high > low ? high : low);
