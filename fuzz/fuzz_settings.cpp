@@ -2,7 +2,7 @@
 // and GetVersion for every entry of a small list under those settings.
 //
 // The titles are short and the pattern may hold few repeats, on purpose:
-// see FewRepeats.
+// see Tame.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -28,7 +28,7 @@ const char* const kNames[] = {"a", "b", "c", "d", "e", "f"};
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    if (!FewRepeats(bytes.substr(0, bytes.find('\n')))) return -1;
+    if (!Tame(bytes.substr(0, bytes.find('\n')))) return -1;
     WriteSettings(bytes);
     for (const char* name : kNames) {
         const Answer title = Ask(GetTitle, kList, name, 100);

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (lf == std::string_view::npos) return 0;
         pattern = std::string(rest.substr(0, lf));
         rest.remove_prefix(lf + 1);
-        if (!FewRepeats(pattern)) return -1;
+        if (!Tame(pattern)) return -1;
         if (rest.size() > kShortTitle) rest = rest.substr(0, kShortTitle);
     }
     // The title may hold any byte but the ones that end its field.

@@ -47,9 +47,18 @@ size_t PatternWeight(std::string_view pattern) {
         if (i < n && pattern[i] == '?') ++i;
     };
 
+    // ECMAScript has no repeat of a repeat ("a?+", "a*{2}", "a???"): the
+    // standard library's compiler accepts one all the same, as nested
+    // repeats that backtrack exponentially on every title. It counts as a
+    // pattern that does not compile.
+    bool afterRepeat = false;
     size_t i = 0;
     while (i < n) {
         const char c = pattern[i];
+        const bool repeat = c == '*' || c == '+' || c == '?' ||
+                            (c == '{' && i + 1 < n && IsDigit(pattern[i + 1]));
+        if (repeat && afterRepeat) return kSaturated;
+        afterRepeat = repeat;
         if (c == '\\') {
             // An escape: a backreference or a word boundary is a state of
             // its own; anything else is one character (hex and unicode

@@ -34,7 +34,10 @@ constexpr size_t kMaxPatternBytes = 1024;
 // The pattern's weight: its groups, repeats, alternatives and assertions,
 // each counted once per copy that a counted repeat {m,n} makes of it (and
 // a counted repeat adds one per optional copy), at least 1. Saturates far
-// above any limit that is checked against it.
+// above any limit that is checked against it, and is saturated outright
+// for a repeat count or group number above kMaxPatternTitle (the compiler
+// would overflow reading it) and for a repeat of a repeat such as "a?+"
+// (not ECMAScript; the compiler would accept it as nested repeats).
 size_t PatternWeight(std::string_view pattern);
 
 // True when the engine may be given `title` with `pattern`: both are
