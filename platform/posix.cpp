@@ -61,6 +61,12 @@ long ReadWorkingDirectoryFile(const char* fileName, char* buffer, size_t capacit
 
 const char* JapaneseLocaleName() { return "ja_JP.sjis"; }
 
+bool InJapaneseLocale() {
+    const char* name = JapaneseLocaleName();
+    const char* current = std::setlocale(LC_ALL, nullptr);
+    return current != nullptr && std::strcmp(current, name) == 0 && std::locale().name() == name;
+}
+
 void SwitchToJapaneseLocale() {
     // setlocale and the global locale are process-wide and setlocale is not
     // safe against itself: one switch at a time.
