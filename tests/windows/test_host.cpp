@@ -206,6 +206,24 @@ TEST_F(Host, ReadsSettingsInAWorkingDirectoryWithAJapaneseName) {
     EXPECT_EQ(AskList("GetTitle", "aerofox"), "Aero Fox  (Rev 2)");
 }
 
+TEST_F(Host, ReadsSettingsAtADriveRoot) {
+    // The root "C:\" ends in a backslash already: no second one is added.
+    EnterDirectory(L"C:\\");
+    WriteSettings("\\(.+?\\)\n0\n1\n");
+    EXPECT_EQ(AskList("GetTitle", "aerofox"), "Aero Fox  (Rev 2)");
+    EXPECT_TRUE(::DeleteFileW(L"C:\\quillmarsh_to_Rookfable.cfg"));
+}
+
+TEST_F(Host, ReadsSettingsThatAnotherProgramHoldsOpenForWriting) {
+    WriteSettings("\\(.+?\\)\n0\n1\n");
+    HANDLE writer = ::CreateFileW(L"quillmarsh_to_Rookfable.cfg", GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(AskList("GetTitle", "aerofox"), "Aero Fox  (Rev 2)");
+    ::CloseHandle(writer);
+}
+
 TEST_F(Host, GetTitleLeavesTheCRuntimeInTheJapaneseLocale) {
     std::setlocale(LC_ALL, "C");
     EXPECT_EQ(AskList("GetTitle", "bluemoth"), "Blue Moth");
