@@ -108,12 +108,25 @@ struct Case {
     State state;
 };
 
+// What a case came to over all its pairs. The per-call minima are the
+// figures: a call is measured many times, and whatever else runs on the
+// machine can only make a call slower, never faster.
 struct Outcome {
-    std::vector<double> exportNs, floorNs, ratio;  // per repetition, per call
-    std::vector<double> readFloorNs, readRatio;    // the floor with the settings read
-    double nearNs = 0;                             // one call, entry on the 2nd line
+    std::vector<double> exportMin, floorMin, readFloorMin;  // per call of the sweep
+    std::vector<double> sweepRatio;  // per pair: export sweep time / floor sweep time
+    double nearNs = 0;               // one call, entry on the 2nd line
     double allocsPerCall = 0;
     size_t largestAlloc = 0;
+
+    static void Fold(std::vector<double>& minima, const std::vector<double>& calls) {
+        if (minima.empty()) minima.assign(calls.size(), 1e300);
+        for (size_t i = 0; i < calls.size(); ++i) minima[i] = std::min(minima[i], calls[i]);
+    }
+    static double PerCall(const std::vector<double>& minima) {
+        double sum = 0;
+        for (double ns : minima) sum += ns;
+        return minima.empty() ? 0 : sum / minima.size();
+    }
 };
 
 struct Bench {
@@ -124,6 +137,7 @@ struct Bench {
     std::vector<Case> cases;
     std::vector<Outcome> outcomes;
     std::map<size_t, std::vector<int>> patterns;  // case -> calls per name
+    double lastExportSeconds = 0;
 
     void Enter(State state) { std::filesystem::current_path(directories.state[state]); }
 
@@ -145,13 +159,11 @@ struct Bench {
         const PairTiming timing = TimePair(plugin.functions[c.exportIndex], lists[c.entries].text,
                                            names[c.entries], pattern, floorFirst, readsSettings);
         Outcome& outcome = outcomes[caseIndex];
-        outcome.exportNs.push_back(timing.exportSeconds * 1e9 / timing.calls);
-        outcome.floorNs.push_back(timing.floorSeconds * 1e9 / timing.calls);
-        outcome.ratio.push_back(timing.exportSeconds / timing.floorSeconds);
-        if (readsSettings) {
-            outcome.readFloorNs.push_back(timing.readFloorSeconds * 1e9 / timing.calls);
-            outcome.readRatio.push_back(timing.exportSeconds / timing.readFloorSeconds);
-        }
+        Outcome::Fold(outcome.exportMin, timing.exportCallNs);
+        Outcome::Fold(outcome.floorMin, timing.floorCallNs);
+        if (readsSettings) Outcome::Fold(outcome.readFloorMin, timing.readFloorCallNs);
+        outcome.sweepRatio.push_back(timing.exportSeconds / timing.floorSeconds);
+        lastExportSeconds = timing.exportSeconds;
     }
 
     // The fixed part of a call: an entry on the list's second line, so
@@ -160,12 +172,14 @@ struct Bench {
         using Clock = std::chrono::steady_clock;
         const Case& c = cases[caseIndex];
         Enter(c.state);
+        const std::string& text = lists[c.entries].text;
         const std::vector<std::string> one{lists[c.entries].names[1]};
+        const int calls = CallPattern(plugin.functions[c.exportIndex], text, one)[0];
         std::vector<double> samples;
         for (int i = 0; i < 51; ++i) {
             const auto start = Clock::now();
-            for (int k = 0; k < 20; ++k) HostSweep(plugin.functions[c.exportIndex], lists[c.entries].text, one);
-            samples.push_back(std::chrono::duration<double>(Clock::now() - start).count() * 1e9 / 40);
+            for (int k = 0; k < 20; ++k) HostSweep(plugin.functions[c.exportIndex], text, one);
+            samples.push_back(std::chrono::duration<double>(Clock::now() - start).count() * 1e9 / (20 * calls));
         }
         outcomes[caseIndex].nearNs = Median(samples);
     }
@@ -192,29 +206,34 @@ std::string Fixed(double value, int decimals) {
 }
 
 void PrintTables(Bench& bench, const char* how) {
-    std::printf("\n## %s; medians of the repetitions (ratio range in brackets)\n\n", how);
+    std::printf("\n## %s\n", how);
+    std::printf("ns/call: per call, the least time over all repetitions, averaged over the sweep's calls.\n");
+    std::printf("floor: strstr + memchr, same names, same calls. floor+read: the floor plus open/read/close\n");
+    std::printf("of the settings file at every call. sweep ratio: whole-sweep times, median [min-max].\n");
+    std::printf("fixed: one call whose entry is on the list's 2nd line (median).\n");
     size_t lastEntries = 0;
     for (size_t i = 0; i < bench.cases.size(); ++i) {
         const Case& c = bench.cases[i];
         const Outcome& o = bench.outcomes[i];
         if (c.entries != lastEntries) {
             const GeneratedList& list = bench.lists[c.entries];
-            std::printf("\n%zu entries, %.1f MB, %zu names (%zu absent), size query + fetch each\n\n",
+            std::printf("\n%zu entries, %.2f MB, %zu names (%zu absent), size query + fetch each\n\n",
                         c.entries, list.text.size() / 1e6, bench.names[c.entries].size(), kAbsentNames);
-            std::printf("| export | settings | ns/call | floor ns/call | ratio | ratio range | overhead ns/call | near-entry ns/call | floor+read ns/call | ratio to floor+read | allocs/call | largest alloc |\n");
-            std::printf("|---|---|---:|---:|---:|---|---:|---:|---:|---:|---:|---:|\n");
+            std::printf("| export | settings | ns/call | floor | ratio | floor+read | ratio to floor+read | sweep ratio | fixed ns | allocs/call | largest alloc |\n");
+            std::printf("|---|---|---:|---:|---:|---:|---:|---|---:|---:|---:|\n");
             lastEntries = c.entries;
         }
-        const auto [low, high] = std::minmax_element(o.ratio.begin(), o.ratio.end());
-        const double exportNs = Median(o.exportNs);
-        const double floorNs = Median(o.floorNs);
-        const bool read = !o.readFloorNs.empty();
-        std::printf("| %s | %s | %s | %s | %s | %s-%s | %s | %s | %s | %s | %s | %s |\n", kExportNames[c.exportIndex],
-                    kStateNames[c.state], Fixed(exportNs, 0).c_str(), Fixed(floorNs, 0).c_str(),
-                    Fixed(Median(o.ratio), 3).c_str(), Fixed(*low, 3).c_str(), Fixed(*high, 3).c_str(),
-                    Fixed(exportNs - floorNs, 0).c_str(), Fixed(o.nearNs, 0).c_str(),
-                    read ? Fixed(Median(o.readFloorNs), 0).c_str() : "-",
-                    read ? Fixed(Median(o.readRatio), 3).c_str() : "-",
+        const auto [low, high] = std::minmax_element(o.sweepRatio.begin(), o.sweepRatio.end());
+        const double exportNs = Outcome::PerCall(o.exportMin);
+        const double floorNs = Outcome::PerCall(o.floorMin);
+        const bool read = !o.readFloorMin.empty();
+        const double readNs = Outcome::PerCall(o.readFloorMin);
+        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s [%s-%s] | %s | %s | %s |\n",
+                    kExportNames[c.exportIndex], kStateNames[c.state], Fixed(exportNs, 0).c_str(),
+                    Fixed(floorNs, 0).c_str(), Fixed(exportNs / floorNs, 3).c_str(),
+                    read ? Fixed(readNs, 0).c_str() : "-", read ? Fixed(exportNs / readNs, 3).c_str() : "-",
+                    Fixed(Median(o.sweepRatio), 3).c_str(), Fixed(*low, 2).c_str(), Fixed(*high, 2).c_str(),
+                    Fixed(o.nearNs, 0).c_str(),
                     AllocProbeAvailable() ? Fixed(o.allocsPerCall, 2).c_str() : "n/a",
                     AllocProbeAvailable() ? (std::to_string(o.largestAlloc) + " B").c_str() : "n/a");
     }
@@ -222,37 +241,20 @@ void PrintTables(Bench& bench, const char* how) {
 }
 
 #if defined(QTR_WITH_GBENCH)
+// One repetition of a case: each iteration one interleaved pair, timed by
+// the export's sweep; the counters are per call, over all pairs so far.
 void RunCase(benchmark::State& state, Bench* bench, size_t caseIndex) {
     bool floorFirst = true;
-    size_t before = bench->outcomes[caseIndex].exportNs.size();
     for (auto _ : state) {
         bench->Measure(caseIndex, floorFirst);
         floorFirst = !floorFirst;
-        state.SetIterationTime(bench->outcomes[caseIndex].exportNs.back() * 1e-9);
+        state.SetIterationTime(bench->lastExportSeconds);
     }
-    // One repetition: its iterations folded into one sample of each.
-    Outcome& o = bench->outcomes[caseIndex];
-    std::vector<double> e(o.exportNs.begin() + before, o.exportNs.end());
-    std::vector<double> f(o.floorNs.begin() + before, o.floorNs.end());
-    std::vector<double> r(o.ratio.begin() + before, o.ratio.end());
-    o.exportNs.resize(before);
-    o.floorNs.resize(before);
-    o.ratio.resize(before);
-    o.exportNs.push_back(Median(e));
-    o.floorNs.push_back(Median(f));
-    o.ratio.push_back(Median(r));
-    if (!o.readFloorNs.empty()) {
-        std::vector<double> rf(o.readFloorNs.begin() + before, o.readFloorNs.end());
-        std::vector<double> rr(o.readRatio.begin() + before, o.readRatio.end());
-        o.readFloorNs.resize(before);
-        o.readRatio.resize(before);
-        o.readFloorNs.push_back(Median(rf));
-        o.readRatio.push_back(Median(rr));
-        state.counters["read_floor_ns_per_call"] = o.readFloorNs.back();
-    }
-    state.counters["ns_per_call"] = o.exportNs.back();
-    state.counters["floor_ns_per_call"] = o.floorNs.back();
-    state.counters["ratio"] = o.ratio.back();
+    const Outcome& o = bench->outcomes[caseIndex];
+    state.counters["ns_per_call"] = Outcome::PerCall(o.exportMin);
+    state.counters["floor_ns"] = Outcome::PerCall(o.floorMin);
+    state.counters["ratio"] = Outcome::PerCall(o.exportMin) / Outcome::PerCall(o.floorMin);
+    state.counters["sweep_ratio"] = o.sweepRatio.back();
 }
 #endif
 
@@ -339,7 +341,7 @@ int main(int argc, char** argv) {
                 bench.Measure(i, round % 2 == 0);
             }
         }
-        how = "qtr_bench --plain, " + std::to_string(rounds) + " rounds";
+        how = "qtr_bench --plain: " + std::to_string(rounds) + " rounds of interleaved pairs";
     } else {
 #if defined(QTR_WITH_GBENCH)
         for (size_t i = 0; i < bench.cases.size(); ++i) {
@@ -357,18 +359,18 @@ int main(int argc, char** argv) {
         benchmark::Initialize(&gargc, rest.data());
         benchmark::RunSpecifiedBenchmarks();
         benchmark::Shutdown();
-        how = "qtr_bench (Google Benchmark), " + std::to_string(rounds) + " repetitions of 3 pairs";
+        how = "qtr_bench (Google Benchmark): " + std::to_string(rounds) + " repetitions of 3 interleaved pairs";
 #endif
     }
     for (size_t i = 0; i < bench.cases.size(); ++i) {
-        if (bench.outcomes[i].exportNs.empty()) continue;
+        if (bench.outcomes[i].sweepRatio.empty()) continue;
         bench.MeasureNear(i);
         bench.MeasureAllocations(i);
     }
     // Drop cases that were filtered out.
     Bench shown;
     for (size_t i = 0; i < bench.cases.size(); ++i) {
-        if (bench.outcomes[i].exportNs.empty()) continue;
+        if (bench.outcomes[i].sweepRatio.empty()) continue;
         shown.cases.push_back(bench.cases[i]);
         shown.outcomes.push_back(bench.outcomes[i]);
     }

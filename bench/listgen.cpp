@@ -121,7 +121,7 @@ std::string Title(Random& random) {
 
 std::string Kana(Random& random) {
     std::string kana;
-    const size_t count = 11 + random.Below(14);
+    const size_t count = 14 + random.Below(14);
     for (size_t i = 0; i < count; ++i) {
         kana += '\x82';  // hiragana: 0x82 0x9F..0x82 0xF1
         kana += static_cast<char>(0x9F + random.Below(0x53));

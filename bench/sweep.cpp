@@ -34,12 +34,42 @@ std::vector<int> CallPattern(ListFunction function, const std::string& text,
     return pattern;
 }
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Nanoseconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::nano>(to - from).count();
+}
+
+// Times one call when asked to: `slot` moves on to the next entry.
+class CallTimer {
+public:
+    explicit CallTimer(double* slots) : slot_(slots) {
+        if (slot_) start_ = Clock::now();
+    }
+    void Lap() {
+        if (!slot_) return;
+        const Clock::time_point now = Clock::now();
+        *slot_++ = Nanoseconds(start_, now);
+        start_ = now;
+    }
+
+private:
+    double* slot_;
+    Clock::time_point start_;
+};
+
+}  // namespace
+
 uint64_t HostSweep(ListFunction function, const std::string& text,
-                   const std::vector<std::string>& names) {
+                   const std::vector<std::string>& names, double* perCall) {
     uint64_t checksum = 0;
     char buffer[4096];
+    CallTimer timer(perCall);
     for (const std::string& name : names) {
         const int32_t room = function(text.c_str(), name.c_str(), 100, nullptr, 0);
+        timer.Lap();
         if (room <= 0) {
             checksum += static_cast<uint32_t>(room);
             continue;
@@ -47,6 +77,7 @@ uint64_t HostSweep(ListFunction function, const std::string& text,
         char* out = buffer;
         const int32_t written = function(text.c_str(), name.c_str(), 100, &out,
                                          std::min<int32_t>(room, sizeof buffer));
+        timer.Lap();
         checksum += static_cast<uint32_t>(written) + static_cast<unsigned char>(buffer[0]);
     }
     return checksum;
@@ -76,8 +107,9 @@ uint64_t ReadSettingsFile() {
 }  // namespace
 
 uint64_t FloorSweep(const std::string& text, const std::vector<std::string>& names,
-                    const std::vector<int>& pattern, bool readSettings) {
+                    const std::vector<int>& pattern, bool readSettings, double* perCall) {
     uint64_t checksum = 0;
+    CallTimer timer(perCall);
     const char* const begin = text.c_str();
     const char* const end = begin + text.size();
     char key[64];
@@ -93,11 +125,12 @@ uint64_t FloorSweep(const std::string& text, const std::vector<std::string>& nam
             const char* hit = std::strstr(begin, key);
             if (hit == nullptr) {
                 checksum += 1;
-                continue;
+            } else {
+                const char* field = hit + length + 2;
+                const void* fieldEnd = std::memchr(field, '\t', std::min<size_t>(4096, end - field));
+                checksum += fieldEnd ? static_cast<const char*>(fieldEnd) - field : 0;
             }
-            const char* field = hit + length + 2;
-            const void* fieldEnd = std::memchr(field, '\t', std::min<size_t>(4096, end - field));
-            checksum += fieldEnd ? static_cast<const char*>(fieldEnd) - field : 0;
+            timer.Lap();
         }
     }
     return checksum;
@@ -107,35 +140,31 @@ namespace {
 
 volatile uint64_t sink;
 
-double Seconds(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to) {
-    return std::chrono::duration<double>(to - from).count();
-}
-
 }  // namespace
 
 PairTiming TimePair(ListFunction function, const std::string& text,
                     const std::vector<std::string>& names, const std::vector<int>& pattern,
                     bool floorFirst, bool readsSettings) {
-    using Clock = std::chrono::steady_clock;
     PairTiming timing;
-    // floor first: floor, floor with the settings read, export; else the
-    // reverse.
+    for (int calls : pattern) timing.calls += static_cast<size_t>(calls);
+    timing.exportCallNs.resize(timing.calls);
+    timing.floorCallNs.resize(timing.calls);
+    if (readsSettings) timing.readFloorCallNs.resize(timing.calls);
     for (int step = 0; step < 3; ++step) {
         const int which = floorFirst ? step : 2 - step;
         if (which == 1 && !readsSettings) continue;
         const Clock::time_point start = Clock::now();
         if (which == 0) {
-            sink = FloorSweep(text, names, pattern);
+            sink = FloorSweep(text, names, pattern, false, timing.floorCallNs.data());
         } else if (which == 1) {
-            sink = FloorSweep(text, names, pattern, true);
+            sink = FloorSweep(text, names, pattern, true, timing.readFloorCallNs.data());
         } else {
-            sink = HostSweep(function, text, names);
+            sink = HostSweep(function, text, names, timing.exportCallNs.data());
         }
-        const double seconds = Seconds(start, Clock::now());
+        const double seconds = Nanoseconds(start, Clock::now()) * 1e-9;
         (which == 0 ? timing.floorSeconds : which == 1 ? timing.readFloorSeconds : timing.exportSeconds) =
             seconds;
     }
-    for (int calls : pattern) timing.calls += static_cast<size_t>(calls);
     return timing;
 }
 

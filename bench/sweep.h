@@ -32,8 +32,10 @@ std::vector<int> CallPattern(ListFunction function, const std::string& text,
 
 // One host sweep: for each name a size query and, when it succeeds, a
 // fetch into a buffer of that size. Returns a checksum of the answers.
+// With `perCall`, the nanoseconds of each call are written there, in
+// order (one entry per call of the call pattern).
 uint64_t HostSweep(ListFunction function, const std::string& text,
-                   const std::vector<std::string>& names);
+                   const std::vector<std::string>& names, double* perCall = nullptr);
 
 // The floor, with the same number of calls per name as `pattern`: each
 // call finds LF, name, TAB with strstr and the field's end with memchr.
@@ -41,16 +43,20 @@ uint64_t HostSweep(ListFunction function, const std::string& text,
 // working directory with bare system calls (open, read, close), as an
 // export that must see a changed file at every call cannot avoid doing.
 uint64_t FloorSweep(const std::string& text, const std::vector<std::string>& names,
-                    const std::vector<int>& pattern, bool readSettings = false);
+                    const std::vector<int>& pattern, bool readSettings = false,
+                    double* perCall = nullptr);
 
-// One interleaved measurement: the floor sweep and the host sweep back to
-// back (in the order given), each timed on its own.
-// `readFloorSeconds` is the floor with the settings read (0 unless
-// `readsSettings`).
+// One interleaved measurement: the floor sweep, the floor with the
+// settings read (when `readsSettings`) and the host sweep back to back,
+// in this order or the reverse. Each sweep is timed whole, and each of its
+// calls on its own; a call's time includes what the calls before it in the
+// same sweep left behind (a system call's cost to the caches and the TLB
+// falls on the scan that follows it).
 struct PairTiming {
     double exportSeconds = 0;
     double floorSeconds = 0;
-    double readFloorSeconds = 0;
+    double readFloorSeconds = 0;  // 0 unless readsSettings
+    std::vector<double> exportCallNs, floorCallNs, readFloorCallNs;
     size_t calls = 0;
 };
 PairTiming TimePair(ListFunction function, const std::string& text,
