@@ -15,11 +15,17 @@
 #include <vector>
 
 #include "bench/listgen.h"
-#include "quillmarsh_to_Rookfable.h"
 
 namespace qtr::bench {
 
-using ListFunction = int32_t(QTR_CALL*)(const char*, const char*, int32_t, char**, int32_t);
+// The list exports' type, as the public header declares them. The header
+// itself is not included: on Windows its GetVersion clashes with the
+// system's, and the benchmark finds the exports by name anyway.
+#if defined(_WIN32)
+using ListFunction = int32_t(__cdecl*)(const char*, const char*, int32_t, char**, int32_t);
+#else
+using ListFunction = int32_t (*)(const char*, const char*, int32_t, char**, int32_t);
+#endif
 
 // Names spread evenly over the list (never its first line, which has no
 // LF before it), then `absent` names that no line has.
