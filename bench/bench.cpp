@@ -205,6 +205,33 @@ std::string Fixed(double value, int decimals) {
     return text;
 }
 
+// Where the time of a call goes as the entry moves down the list: the
+// export's and the floor's time per call for a name near the start, in
+// the middle and at the end, for every case and size.
+void PrintDistances(Bench& bench) {
+    std::printf("\nBy distance: ns per call (export / floor) for the entry at 1%%, 50%% and 99%% of the list\n\n");
+    std::printf("| export | settings | entries | 1%% | 50%% | 99%% |\n|---|---|---:|---|---|---|\n");
+    for (size_t i = 0; i < bench.cases.size(); ++i) {
+        const Case& c = bench.cases[i];
+        const Outcome& o = bench.outcomes[i];
+        if (o.sweepRatio.empty()) continue;
+        const std::vector<int>& pattern = bench.Pattern(i);
+        std::string cells;
+        for (size_t name : {size_t{0}, kPresentNames / 2, kPresentNames - 1}) {
+            size_t slot = 0;
+            for (size_t n = 0; n < name; ++n) slot += static_cast<size_t>(pattern[n]);
+            double exportNs = 0, floorNs = 0;
+            for (int k = 0; k < pattern[name]; ++k) {
+                exportNs += o.exportMin[slot + k];
+                floorNs += o.floorMin[slot + k];
+            }
+            cells += " " + Fixed(exportNs / pattern[name], 0) + " / " + Fixed(floorNs / pattern[name], 0) + " |";
+        }
+        std::printf("| %s | %s | %zu |%s\n", kExportNames[c.exportIndex], kStateNames[c.state], c.entries,
+                    cells.c_str());
+    }
+}
+
 void PrintTables(Bench& bench, const char* how) {
     std::printf("\n## %s\n", how);
     std::printf("ns/call: per call, the least time over all repetitions, averaged over the sweep's calls.\n");
@@ -215,6 +242,7 @@ void PrintTables(Bench& bench, const char* how) {
     for (size_t i = 0; i < bench.cases.size(); ++i) {
         const Case& c = bench.cases[i];
         const Outcome& o = bench.outcomes[i];
+        if (o.sweepRatio.empty()) continue;  // filtered out
         if (c.entries != lastEntries) {
             const GeneratedList& list = bench.lists[c.entries];
             std::printf("\n%zu entries, %.2f MB, %zu names (%zu absent), size query + fetch each\n\n",
@@ -237,6 +265,7 @@ void PrintTables(Bench& bench, const char* how) {
                     AllocProbeAvailable() ? Fixed(o.allocsPerCall, 2).c_str() : "n/a",
                     AllocProbeAvailable() ? (std::to_string(o.largestAlloc) + " B").c_str() : "n/a");
     }
+    PrintDistances(bench);
     std::fflush(stdout);
 }
 
@@ -274,7 +303,7 @@ std::vector<size_t> ParseSizes(const std::string& text) {
 
 int main(int argc, char** argv) {
     bool plain = false;
-    int rounds = 9;
+    int rounds = 0;  // default: 9 repetitions, 21 plain rounds
     std::vector<size_t> sizes{10000, 40000, 160000};
 #if defined(QTR_BENCH_PLUGIN)
     std::string pluginPath = QTR_BENCH_PLUGIN;
@@ -299,6 +328,7 @@ int main(int argc, char** argv) {
 #if !defined(QTR_WITH_GBENCH)
     plain = true;
 #endif
+    if (rounds <= 0) rounds = plain ? 21 : 9;
 
     const std::filesystem::path start = std::filesystem::current_path();
     Bench bench;
@@ -355,6 +385,10 @@ int main(int argc, char** argv) {
                 ->Iterations(3)
                 ->Repetitions(rounds);
         }
+        // One line per case unless asked otherwise: the repetitions are
+        // folded into the table at the end anyway.
+        std::string aggregatesOnly = "--benchmark_report_aggregates_only=true";
+        rest.insert(rest.begin() + 1, &aggregatesOnly[0]);
         int gargc = static_cast<int>(rest.size());
         benchmark::Initialize(&gargc, rest.data());
         benchmark::RunSpecifiedBenchmarks();
@@ -367,16 +401,7 @@ int main(int argc, char** argv) {
         bench.MeasureNear(i);
         bench.MeasureAllocations(i);
     }
-    // Drop cases that were filtered out.
-    Bench shown;
-    for (size_t i = 0; i < bench.cases.size(); ++i) {
-        if (bench.outcomes[i].sweepRatio.empty()) continue;
-        shown.cases.push_back(bench.cases[i]);
-        shown.outcomes.push_back(bench.outcomes[i]);
-    }
-    shown.lists = std::move(bench.lists);
-    shown.names = std::move(bench.names);
-    PrintTables(shown, how.c_str());
+    PrintTables(bench, how.c_str());
     if (AllocProbeAvailable()) {
         std::printf("\nFirst call of the process (locale switch): %zu allocations, largest %zu B\n",
                     firstCall.count, firstCall.largest);
