@@ -137,7 +137,7 @@ struct Bench {
     std::vector<Case> cases;
     std::vector<Outcome> outcomes;
     std::map<size_t, std::vector<int>> patterns;  // case -> calls per name
-    double lastExportSeconds = 0;
+    PairTiming last;  // the latest pair Measure timed
 
     void Enter(State state) { std::filesystem::current_path(directories.state[state]); }
 
@@ -163,7 +163,7 @@ struct Bench {
         Outcome::Fold(outcome.floorMin, timing.floorCallNs);
         if (readsSettings) Outcome::Fold(outcome.readFloorMin, timing.readFloorCallNs);
         outcome.sweepRatio.push_back(timing.exportSeconds / timing.floorSeconds);
-        lastExportSeconds = timing.exportSeconds;
+        last = timing;
     }
 
     // The fixed part of a call: an entry on the list's second line, so
@@ -274,16 +274,21 @@ void PrintTables(Bench& bench, const char* how) {
 // the export's sweep; the counters are per call, over all pairs so far.
 void RunCase(benchmark::State& state, Bench* bench, size_t caseIndex) {
     bool floorFirst = true;
+    Outcome repetition;  // this repetition's pairs alone, for its counters
     for (auto _ : state) {
         bench->Measure(caseIndex, floorFirst);
         floorFirst = !floorFirst;
-        state.SetIterationTime(bench->lastExportSeconds);
+        state.SetIterationTime(bench->last.exportSeconds);
+        Outcome::Fold(repetition.exportMin, bench->last.exportCallNs);
+        Outcome::Fold(repetition.floorMin, bench->last.floorCallNs);
+        repetition.sweepRatio.push_back(bench->last.exportSeconds / bench->last.floorSeconds);
     }
-    const Outcome& o = bench->outcomes[caseIndex];
-    state.counters["ns_per_call"] = Outcome::PerCall(o.exportMin);
-    state.counters["floor_ns"] = Outcome::PerCall(o.floorMin);
-    state.counters["ratio"] = Outcome::PerCall(o.exportMin) / Outcome::PerCall(o.floorMin);
-    state.counters["sweep_ratio"] = o.sweepRatio.back();
+    const double exportNs = Outcome::PerCall(repetition.exportMin);
+    const double floorNs = Outcome::PerCall(repetition.floorMin);
+    state.counters["ns_per_call"] = exportNs;
+    state.counters["floor_ns"] = floorNs;
+    state.counters["ratio"] = exportNs / floorNs;
+    state.counters["sweep_ratio"] = Median(repetition.sweepRatio);
 }
 #endif
 
