@@ -32,6 +32,8 @@ demo:
 	@echo "== settings: examples/settings/remove-last-note.cfg"
 	cp examples/settings/remove-last-note.cfg $(BUILD)/demo/quillmarsh_to_Rookfable.cfg
 	cd $(BUILD)/demo && $(CURDIR)/dist/linux/lstq $(CURDIR)/examples/mame_jp.lst aerofox drgnwakej mizuumi | iconv -f CP932 -t UTF-8
+	@echo "== lstq --check: the settings file as the plugin reads it"
+	cd $(BUILD)/demo && $(CURDIR)/dist/linux/lstq --check --utf8
 
 test: setup test-linux test-sanitize
 
