@@ -40,20 +40,26 @@ std::string WorkingDirectoryPath(const char* fileName) {
 }
 
 long ReadWorkingDirectoryFile(const char* fileName, char* buffer, size_t capacity) {
-    const std::string path = WorkingDirectoryPath(fileName);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // The name alone is opened relative to the working directory: the same
+    // file as the full path, without asking for the directory first and
+    // with no limit on its length. Every call pays for these system calls,
+    // so there are as few as can be: open, one read, close.
+    const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return -1;
     size_t total = 0;
     while (total < capacity) {
-        const ssize_t n = ::read(fd, buffer + total, capacity - total);
+        const size_t wanted = capacity - total;
+        const ssize_t n = ::read(fd, buffer + total, wanted);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             // A directory opens but cannot be read: treat it as no file.
             ::close(fd);
             return -1;
         }
-        if (n == 0) break;
         total += static_cast<size_t>(n);
+        // A read that comes back short has reached the end of a regular
+        // file; asking again would only return 0.
+        if (static_cast<size_t>(n) < wanted) break;
     }
     ::close(fd);
     return static_cast<long>(total);

@@ -4,6 +4,7 @@
 
 #include "plugin/result.h"
 #include "text/bytes.h"
+#include "title/parenthesised.h"
 
 namespace qtr {
 
@@ -15,6 +16,10 @@ VersionLookup NoVersion() { return VersionLookup{ResultNoField, {}}; }
 
 VersionLookup FindVersion(std::string_view title, const Settings& settings) {
     if (title.size() > kMaxPatternTitle) return NoVersion();
+    // The default pattern needs no compiling: its matches are found by hand.
+    if (IsDefaultVersionPattern(settings.versionPattern)) {
+        return FindParenthesisedVersion(title, static_cast<size_t>(VersionIndexOf(settings)));
+    }
 
     std::regex pattern;
     try {
