@@ -20,12 +20,17 @@
 
 #include "helpers.h"
 
+// A host includes windows.h, whose GetVersion clashes with the plugin's:
+// it takes the header's function types and leaves out the prototypes.
+#define QTR_NO_PROTOTYPES
+#include "quillmarsh_to_Rookfable.h"
+
 namespace {
 
 using qtr::test::Ask;
-using qtr::test::ListFunction;
-using TextFunction = int32_t (*)(char**, int32_t);
-using VersionFunction = int32_t (*)();
+using ListFunction = QtrGetFieldFunc;
+using TextFunction = QtrGetTextFunc;
+using VersionFunction = QtrGetPluginVersionFunc;
 
 std::wstring gDllPath;
 std::string gListPath;
