@@ -46,6 +46,19 @@ enum {
     ResultNoMemory = -1024
 };
 
+/*
+ * The exports' types, for a host that finds them with GetProcAddress or
+ * dlsym. windows.h declares a GetVersion of its own: a host that includes
+ * it defines QTR_NO_PROTOTYPES before including this header and uses these
+ * types alone.
+ */
+typedef int32_t(QTR_CALL* QtrGetPluginVersionFunc)(void);
+typedef int32_t(QTR_CALL* QtrGetTextFunc)(char** out, int32_t outSize);
+typedef int32_t(QTR_CALL* QtrGetFieldFunc)(const char* listText, const char* name,
+                                           int32_t selector, char** out, int32_t outSize);
+
+#ifndef QTR_NO_PROTOTYPES
+
 /* Always 111. */
 QTR_API int32_t QTR_CALL GetPluginVersion(void);
 
@@ -84,6 +97,8 @@ QTR_API int32_t QTR_CALL GetMaker(const char* listText, const char* name,
 QTR_API int32_t QTR_CALL GetVersion(const char* listText, const char* name,
                                     int32_t selector, char** out,
                                     int32_t outSize);
+
+#endif /* QTR_NO_PROTOTYPES */
 
 #ifdef __cplusplus
 }

@@ -11,8 +11,8 @@ namespace qtr::platform {
 // Reads up to `capacity` bytes of the file `fileName` in the process's
 // current working directory, however long that directory's name is.
 // Returns the number of bytes read, or -1 when the file cannot be opened
-// or read, or is not a regular file (no such file, no permission, a
-// directory, a FIFO or a device).
+// or read (no such file, no permission, a directory). Never blocks: a FIFO
+// in the file's place gives what it holds at once, or nothing.
 long ReadWorkingDirectoryFile(const char* fileName, char* buffer, size_t capacity);
 
 // The full path ReadWorkingDirectoryFile opens, for showing to a user
@@ -21,12 +21,19 @@ std::string WorkingDirectoryPath(const char* fileName);
 
 // Switches the whole process to the Japanese (Shift_JIS, code page 932)
 // locale: the C library's locale and, where the standard library knows the
-// locale, its global locale. Does nothing when the process is already in
+// locale, its global locale (on POSIX; MinGW's standard library does not,
+// so on Windows it is the C runtime's locale alone). Does nothing when the process is already in
 // it; leaves everything as it was where the locale does not exist. Never
 // throws, and is safe to call from several threads at once.
 void SwitchToJapaneseLocale();
 
-// The locale's name on this platform.
+// The locale's name on this platform, as SwitchToJapaneseLocale asks for it.
 const char* JapaneseLocaleName();
+
+// True when the process is in the locale SwitchToJapaneseLocale switches
+// to: on POSIX the C library's locale and the standard library's global
+// locale; on Windows the C runtime's, which setlocale then reports as
+// "Japanese_Japan.932".
+bool InJapaneseLocale();
 
 }  // namespace qtr::platform

@@ -4,9 +4,13 @@
 #include <cstdint>
 #include <string_view>
 
+#include "plugin/plugin_version.h"
+
 namespace qtr {
 
 constexpr int32_t kPluginVersion = 111;
+static_assert(kPluginVersion == QTR_VERSION_MAJOR * 100 + QTR_VERSION_MINOR * 10 + QTR_VERSION_PATCH,
+              "plugin/plugin_version.h (the Windows version resource) must agree");
 
 constexpr std::string_view kPluginAuthor = "quillhand - rookfable-plugins.example.org";
 

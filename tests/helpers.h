@@ -38,8 +38,12 @@ protected:
     void SetUp() override {
         previous_ = std::filesystem::current_path();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        directory_ = std::filesystem::temp_directory_path() /
-                     (std::string("qtr-") + info->test_suite_name() + "-" + info->name());
+        // One directory level: parameterised tests have a '/' in their names.
+        std::string name = std::string("qtr-") + info->test_suite_name() + "-" + info->name();
+        for (char& c : name) {
+            if (c == '/') c = '-';
+        }
+        directory_ = std::filesystem::temp_directory_path() / name;
         std::filesystem::remove_all(directory_);
         std::filesystem::create_directories(directory_);
         std::filesystem::current_path(directory_);

@@ -164,10 +164,6 @@ TEST_F(HostileSettings, FilesThatCannotBeReadGiveTheDefaults) {
     ExpectDefaults("a FIFO with no writer");
     std::filesystem::remove(file);
 
-    std::filesystem::create_symlink("/dev/zero", file);
-    ExpectDefaults("a device");
-    std::filesystem::remove(file);
-
     std::filesystem::create_symlink(file.filename(), file);  // a loop: ELOOP
     ExpectDefaults("a symbolic link to itself");
     std::filesystem::remove(file);

@@ -65,7 +65,7 @@ TEST_F(LstqTest, ExitStatusesAndErrors) {
     WriteFile("list.lst", kList);
     WriteFile("utf8.lst", "a\t\xE9\x9B\xB2 (Japan)\tk\tm\r\n");
     WriteFile("bad.lst", "a\tA\tk\tm\r\nb\tB \xFF\tk\tm\r\n");
-    WriteFile("nul.lst", std::string("a\0\t\0", 4));
+    WriteFile("with-nul.lst", std::string("a\0\t\0", 4));  // not "nul.*": a device on Windows
     std::filesystem::create_directory("dir.lst");
     const struct {
         std::vector<std::string> args;
@@ -81,7 +81,7 @@ TEST_F(LstqTest, ExitStatusesAndErrors) {
         {{"dir.lst", "a"}, ExitError, "dir.lst is a directory"},
         {{"utf8.lst", "a"}, ExitError, "looks like UTF-8"},
         {{"bad.lst", "a"}, ExitError, "line 2, byte 5: byte 0xFF is not Shift_JIS"},
-        {{"nul.lst", "a"}, ExitError, "holds a NUL byte (line 1, byte 2)"},
+        {{"with-nul.lst", "a"}, ExitError, "holds a NUL byte (line 1, byte 2)"},
         {{"--check", "missing.lst"}, ExitError, "cannot open list file"},
         {{"list.lst", "--help"}, ExitOk, "Exit status:"},
         {{"list.lst", "aerofox", "TAIL"}, ExitOk, ""},

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <clocale>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -82,12 +81,15 @@ TEST_F(Threads, AllExportsFromEightThreadsWhileTheSettingsChange) {
     std::thread editor([&] {
         const std::filesystem::path file = directory_ / "quillmarsh_to_Rookfable.cfg";
         const std::filesystem::path aside = directory_ / "saving.tmp";
+        // (Where a reader holding the file open keeps it from being
+        // replaced or removed, as on Windows, that round is skipped.)
+        std::error_code ignored;
         for (int i = 0; !done.load(); ++i) {
             if (i % 2 == 0) {
                 std::ofstream(aside, std::ios::binary) << "\\(.+?\\)\r\n10\r\n1\r\n";
-                std::filesystem::rename(aside, file);
+                std::filesystem::rename(aside, file, ignored);
             } else {
-                std::filesystem::remove(file);
+                std::filesystem::remove(file, ignored);
             }
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
@@ -122,8 +124,7 @@ TEST_F(Threads, AllExportsFromEightThreadsWhileTheSettingsChange) {
 
     EXPECT_EQ(failures.load(), 0);
     // Whatever the order, the process ends in the Japanese locale.
-    EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), platform::JapaneseLocaleName());
-    EXPECT_EQ(std::locale().name(), platform::JapaneseLocaleName());
+    EXPECT_TRUE(platform::InJapaneseLocale());
 }
 
 TEST_F(Threads, LocaleSwitchesRaceOnlyWithEachOther) {
@@ -146,7 +147,7 @@ TEST_F(Threads, LocaleSwitchesRaceOnlyWithEachOther) {
         });
     }
     for (std::thread& thread : threads) thread.join();
-    EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), platform::JapaneseLocaleName());
+    EXPECT_TRUE(platform::InJapaneseLocale());
 }
 
 }  // namespace

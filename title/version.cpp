@@ -4,6 +4,7 @@
 
 #include "plugin/result.h"
 #include "text/bytes.h"
+#include "title/parenthesised.h"
 
 namespace qtr {
 
@@ -14,8 +15,14 @@ VersionLookup NoVersion() { return VersionLookup{ResultNoField, {}}; }
 }  // namespace
 
 VersionLookup FindVersion(std::string_view title, const Settings& settings) {
-    // Work the engine's stack could not hold is not started.
+    // Work the engine's stack could not hold is not started. The default
+    // pattern (weight 1), matched by hand, keeps the same limit, so that it
+    // answers exactly as the engine would.
     const std::string& source = settings.versionPattern;
+    if (IsDefaultVersionPattern(source)) {
+        if (title.size() > kMaxPatternTitle) return NoVersion();
+        return FindParenthesisedVersion(title, static_cast<size_t>(VersionIndexOf(settings)));
+    }
     if (source.size() > kMaxPatternBytes) return NoVersion();
     if (!PatternFits(source, PatternWeight(source), title)) return NoVersion();
 
