@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -19,6 +18,7 @@
 #include <vector>
 
 #include "helpers.h"
+#include "stack_thread.h"
 #include "plugin/identity.h"
 #include "quillmarsh_to_Rookfable.h"
 #include "title/pattern_limits.h"
@@ -40,33 +40,11 @@ constexpr size_t kHostStack = size_t(1) << 20;
 // figures are in docs/reliability.md (tens of milliseconds).
 constexpr auto kCallBound = std::chrono::seconds(5);
 
-// Runs `body` on a thread whose stack is `stackSize` bytes, so that an
-// overflow shows as a crash here rather than passing on the main thread's
-// 8 MiB. (Windows builds run it on the calling thread.)
-void OnStack(size_t stackSize, const std::function<void()>& body) {
-#if defined(_WIN32)
-    (void)stackSize;
-    body();
-#else
-    pthread_attr_t attributes;
-    ASSERT_EQ(pthread_attr_init(&attributes), 0);
-    ASSERT_EQ(pthread_attr_setstacksize(&attributes, stackSize), 0);
-    pthread_t thread;
-    auto run = [](void* argument) -> void* {
-        (*static_cast<const std::function<void()>*>(argument))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attributes, run, const_cast<std::function<void()>*>(&body)),
-              0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
-#endif
-}
-
 // `body` on a host-sized stack, and no slower than the bound.
 void LikeAHost(const std::function<void()>& body) {
     const auto start = std::chrono::steady_clock::now();
-    OnStack(kHostStack, body);
+    EXPECT_TRUE(test::RunOnStack(kHostStack, body))
+        << "no thread of " << kHostStack << " bytes of stack, or it did not finish";
     EXPECT_LT(std::chrono::steady_clock::now() - start, kCallBound);
 }
 
@@ -145,6 +123,7 @@ using HostileSettings = test::WorkingDirectory;
 
 const std::string kVersioned = OneLine("Name (Rev A)");
 
+#if !defined(_WIN32)  // FIFOs, links and modes as POSIX has them
 // What GetTitle and GetVersion answer for kVersioned under the current
 // settings file: the defaults give the title as listed and (Rev A).
 void ExpectDefaults(const char* label) {
@@ -152,7 +131,6 @@ void ExpectDefaults(const char* label) {
     EXPECT_EQ(Ask(GetVersion, kVersioned, "g"), "(Rev A)") << label;
 }
 
-#if !defined(_WIN32)  // FIFOs, devices, links and modes as POSIX has them
 TEST_F(HostileSettings, FilesThatCannotBeReadGiveTheDefaults) {
     const std::filesystem::path file = directory_ / "quillmarsh_to_Rookfable.cfg";
     std::filesystem::create_directory(file);
