@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <functional>
+#include <regex>
 #include <string>
 
 #include "helpers.h"
@@ -128,6 +130,56 @@ TEST_F(GetVersionTest, WrongSelectorLeavesTheLocaleAlone) {
     EXPECT_EQ(GetVersion(kList.c_str(), "sf2", 99, nullptr, 0), ResultNotFound);
     EXPECT_EQ(GetVersion(kList.c_str(), "absent", 100, nullptr, 0), ResultNotFound);
     EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+}
+
+}  // namespace
+}  // namespace qtr
+
+namespace qtr {
+namespace {
+
+bool EngineRefuses(const std::string& pattern) {
+    try {
+        std::regex compiled(pattern, std::regex::ECMAScript);
+        return false;
+    } catch (const std::regex_error&) {
+        return true;
+    }
+}
+
+TEST(PatternSurelyBroken, CatchesTheUsualMistakesWithoutTheEngine) {
+    for (const char* broken : {"(", "(.+?", ".+?)", "((a)", "a)", "[a-", "[abc", "\\",
+                               "\\(.+?\\)\\", "*a", "+", "?", "a|*b", "(*a)", "(?:", "[\\]"}) {
+        EXPECT_TRUE(PatternSurelyBroken(broken)) << broken;
+        EXPECT_TRUE(EngineRefuses(broken)) << broken;
+    }
+    for (const char* fine : {"\\(.+?\\)", "\\[.+?\\]", "a??", "(a|b)+", "[]a]", "[(]", "\\)",
+                             "(?:a)", "[[:alpha:]]+", "", "a{2}", "^a*", "x|"}) {
+        EXPECT_FALSE(PatternSurelyBroken(fine)) << fine;
+    }
+}
+
+// Whatever the check refuses, the engine refuses too: over every pattern of
+// up to four bytes from the bytes that make the syntax.
+TEST(PatternSurelyBroken, NeverRefusesWhatTheEngineAccepts) {
+    const std::string alphabet = "()[]\\*+?|a{}:^";
+    std::string pattern;
+    size_t refused = 0;
+    std::function<void(size_t)> grow = [&](size_t length) {
+        if (PatternSurelyBroken(pattern)) {
+            ++refused;
+            ASSERT_TRUE(EngineRefuses(pattern)) << '"' << pattern << '"';
+        }
+        if (length == 4) return;
+        for (char c : alphabet) {
+            pattern.push_back(c);
+            grow(length + 1);
+            pattern.pop_back();
+            if (HasFailure()) return;
+        }
+    };
+    grow(0);
+    EXPECT_GT(refused, 1000u);
 }
 
 }  // namespace

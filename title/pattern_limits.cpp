@@ -156,3 +156,65 @@ bool PatternFits(std::string_view pattern, size_t weight, std::string_view title
 }
 
 }  // namespace qtr
+
+namespace qtr {
+
+bool PatternSurelyBroken(std::string_view pattern) {
+    const size_t n = pattern.size();
+    size_t depth = 0;
+    // Whether a repeat here has something to repeat; where in doubt
+    // (assertions, braces) it is taken to have, so the engine decides.
+    bool canRepeat = false;
+    size_t i = 0;
+    while (i < n) {
+        const char c = pattern[i];
+        if (c == '\\') {
+            if (i + 1 >= n) return true;
+            i += 2;
+            canRepeat = true;
+        } else if (c == '[') {
+            // The class ends at the first ']' not escaped. Named classes
+            // ([:alpha:] and the like) end differently: no verdict on them.
+            size_t j = i + 1;
+            while (j < n && pattern[j] != ']') {
+                if (pattern[j] == '[' && j + 1 < n &&
+                    (pattern[j + 1] == ':' || pattern[j + 1] == '.' || pattern[j + 1] == '=')) {
+                    return false;
+                }
+                j += pattern[j] == '\\' ? 2 : 1;
+            }
+            if (j >= n) return true;
+            i = j + 1;
+            canRepeat = true;
+        } else if (c == '(') {
+            ++depth;
+            ++i;
+            if (i < n && pattern[i] == '?') {
+                // (?: (?= (?!: anything else after "(?" is the engine's to judge.
+                if (i + 1 >= n || (pattern[i + 1] != ':' && pattern[i + 1] != '=' &&
+                                   pattern[i + 1] != '!')) {
+                    return false;
+                }
+                i += 2;
+            }
+            canRepeat = false;
+        } else if (c == ')') {
+            if (depth == 0) return true;
+            --depth;
+            ++i;
+            canRepeat = true;
+        } else if (c == '|') {
+            ++i;
+            canRepeat = false;
+        } else if (c == '*' || c == '+' || c == '?') {
+            if (!canRepeat) return true;
+            ++i;
+        } else {
+            ++i;
+            canRepeat = true;
+        }
+    }
+    return depth > 0;
+}
+
+}  // namespace qtr

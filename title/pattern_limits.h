@@ -40,6 +40,15 @@ constexpr size_t kMaxPatternBytes = 1024;
 // (not ECMAScript; the compiler would accept it as nested repeats).
 size_t PatternWeight(std::string_view pattern);
 
+// True for a pattern that the engine is certain to refuse: a group closed
+// that was never opened, or opened and never closed; a bracket expression
+// with no closing ']'; a backslash at the very end; a repeat (* + ?) with
+// nothing before it to repeat. These are the usual mistakes of a settings
+// file written by hand, and deciding them here means no exception is
+// thrown for them: a 32-bit host may not survive one. Patterns it does not
+// recognise as broken are left to the engine.
+bool PatternSurelyBroken(std::string_view pattern);
+
 // True when the engine may be given `title` with `pattern`: both are
 // within the limits above.
 bool PatternFits(std::string_view pattern, size_t weight, std::string_view title);

@@ -24,6 +24,7 @@ VersionLookup FindVersion(std::string_view title, const Settings& settings) {
         return FindParenthesisedVersion(title, static_cast<size_t>(VersionIndexOf(settings)));
     }
     if (source.size() > kMaxPatternBytes) return NoVersion();
+    if (PatternSurelyBroken(source)) return NoVersion();
     if (!PatternFits(source, PatternWeight(source), title)) return NoVersion();
 
     std::regex pattern;
