@@ -34,7 +34,9 @@ bool CurrentDirectory(std::string& directory) {
 
 std::string WorkingDirectoryPath(const char* fileName) {
     std::string path;
-    if (!CurrentDirectory(path)) path.clear();
+    // A working directory that cannot be named (removed, or no permission
+    // on a parent) still opens the name relative to it.
+    if (!CurrentDirectory(path)) return fileName;
     path += '/';
     path += fileName;
     return path;
