@@ -2,9 +2,7 @@
 
 #include <cstring>
 
-#include "plugin/result.h"
 #include "settings/settings.h"
-#include "text/bytes.h"
 
 namespace qtr {
 
@@ -44,23 +42,6 @@ bool FindParenthesised(const char* begin, const char* end, const char** matchBeg
         from = p + 1;
     }
     return false;
-}
-
-VersionLookup FindParenthesisedVersion(std::string_view title, size_t wanted) {
-    size_t found = 0;
-    std::string_view chosen;
-    const char* rest = title.data();
-    const char* const end = title.data() + title.size();
-    const char* matchBegin = nullptr;
-    const char* matchEnd = nullptr;
-    // Matches are never empty: each search starts after the previous one.
-    while (FindParenthesised(rest, end, &matchBegin, &matchEnd)) {
-        if (found <= wanted) chosen = std::string_view(matchBegin, matchEnd - matchBegin);
-        ++found;
-        rest = matchEnd;
-    }
-    if (found == 0) return VersionLookup{ResultNoField, {}};
-    return VersionLookup{0, TrimSpacesView(chosen)};
 }
 
 }  // namespace qtr

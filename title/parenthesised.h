@@ -13,7 +13,6 @@
 #include <cstddef>
 #include <string_view>
 
-#include "title/version.h"
 
 namespace qtr {
 
@@ -27,9 +26,5 @@ bool IsDefaultVersionPattern(std::string_view pattern);
 // the length of the text.
 bool FindParenthesised(const char* begin, const char* end, const char** matchBegin,
                        const char** matchEnd);
-
-// FindVersion for the default pattern: the candidates are the successive
-// matches, and the one at `wanted` (or the last) is the version.
-VersionLookup FindParenthesisedVersion(std::string_view title, size_t wanted);
 
 }  // namespace qtr

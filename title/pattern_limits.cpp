@@ -155,10 +155,6 @@ bool PatternFits(std::string_view pattern, size_t weight, std::string_view title
     return title.size() <= kMaxPatternTitle / weight;
 }
 
-}  // namespace qtr
-
-namespace qtr {
-
 bool PatternSurelyBroken(std::string_view pattern) {
     const size_t n = pattern.size();
     size_t depth = 0;
