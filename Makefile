@@ -110,7 +110,8 @@ test-windows: windows
 	$(CMAKE_BUILD) $(BUILD)/windows-i686 -j $(JOBS)
 	$(CMAKE_BUILD) $(BUILD)/windows-x64 -j $(JOBS)
 	cd $(BUILD)/windows-i686 && ctest --output-on-failure -j $(JOBS)
-	cd $(BUILD)/windows-x64 && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD)/windows-x64 && sh $(CURDIR)/cmake/wine-session.sh $(CURDIR)/$(BUILD)/windows-x64/wine \
+		ctest --output-on-failure -j $(JOBS)
 
 # Per-call cost of every list export against the floor of one strstr scan,
 # on generated lists of 10,000, 40,000 and 160,000 entries (about a minute
