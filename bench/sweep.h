@@ -16,16 +16,14 @@
 
 #include "bench/listgen.h"
 
+// The benchmark finds the exports by name and includes windows.h, whose
+// GetVersion the header's prototypes would clash with: the types alone.
+#define QTR_NO_PROTOTYPES
+#include "quillmarsh_to_Rookfable.h"
+
 namespace qtr::bench {
 
-// The list exports' type, as the public header declares them. The header
-// itself is not included: on Windows its GetVersion clashes with the
-// system's, and the benchmark finds the exports by name anyway.
-#if defined(_WIN32)
-using ListFunction = int32_t(__cdecl*)(const char*, const char*, int32_t, char**, int32_t);
-#else
-using ListFunction = int32_t (*)(const char*, const char*, int32_t, char**, int32_t);
-#endif
+using ListFunction = QtrGetFieldFunc;
 
 // Names spread evenly over the list (never its first line, which has no
 // LF before it), then `absent` names that no line has.

@@ -19,7 +19,7 @@
 
 namespace qtr::fuzz {
 
-using ListFunction = int32_t (*)(const char*, const char*, int32_t, char**, int32_t);
+using ListFunction = QtrGetFieldFunc;
 
 [[noreturn]] inline void Broken(const char* what) {
     std::fprintf(stderr, "broken promise: %s\n", what);

@@ -28,9 +28,10 @@ std::string WorkingDirectoryPath(const char* fileName);
 // Switches the whole process to the Japanese (Shift_JIS, code page 932)
 // locale: the C library's locale and, where the standard library knows the
 // locale, its global locale (on POSIX; MinGW's standard library does not,
-// so on Windows it is the C runtime's locale alone). Does nothing when the process is already in
-// it; leaves everything as it was where the locale does not exist. Never
-// throws, and is safe to call from several threads at once.
+// so on Windows it is the C runtime's locale alone). Does nothing when the
+// process is already in it; leaves everything as it was where the locale
+// does not exist. Never throws, and is safe to call from several threads
+// at once.
 void SwitchToJapaneseLocale();
 
 // The locale's name on this platform, as SwitchToJapaneseLocale asks for it.

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "quillmarsh_to_Rookfable.h"
+
 namespace qtr::test {
 
-using ListFunction = int32_t (*)(const char*, const char*, int32_t, char**, int32_t);
+using ListFunction = QtrGetFieldFunc;
 
 // What an export answered to a size query and then a fetch with exactly
 // that room: the text, or the result code (as text, e.g. "code -512").

@@ -37,8 +37,8 @@ TEST_F(Loaded, ExportsTheSevenFunctions) {
 
 TEST_F(Loaded, AnswersLikeAHostExpects) {
     ASSERT_NE(handle_, nullptr) << dlerror();
-    EXPECT_EQ(Find<int32_t (*)()>("GetPluginVersion")(), 111);
-    EXPECT_EQ(Find<int32_t (*)(char**, int32_t)>("GetPluginInfo")(nullptr, 0), 50);
+    EXPECT_EQ(Find<QtrGetPluginVersionFunc>("GetPluginVersion")(), 111);
+    EXPECT_EQ(Find<QtrGetTextFunc>("GetPluginInfo")(nullptr, 0), 50);
 
     const std::string list =
         "a\tFirst (Rev 1)\tkana-a\tMaker A\r\n"

@@ -10,9 +10,7 @@
 // bytes, so bytes and characters agree.
 #pragma once
 
-#include <cstddef>
 #include <string_view>
-
 
 namespace qtr {
 

@@ -11,7 +11,6 @@
 
 namespace qtr {
 
-
 // A version found in a title: `status` is 0 and `version` (spaces trimmed)
 // points into the title, or `status` is ResultNoField.
 struct VersionLookup {
@@ -24,8 +23,9 @@ struct VersionLookup {
 // own, are the candidates; the one at the version index, or the last when
 // the index is past them, is the version. A pattern that does not compile,
 // or finds nothing, gives ResultNoField, and so does a pattern or title
-// beyond the engine's limits (title/pattern_limits.h). After an empty match the search
-// steps on by one character (two bytes for a Shift_JIS double-byte one).
+// beyond the engine's limits (title/pattern_limits.h). After an empty match
+// the search steps on by one character (two bytes for a Shift_JIS
+// double-byte one).
 VersionLookup FindVersion(std::string_view title, const Settings& settings);
 
 // The title with the first occurrence of the version's bytes removed and

@@ -65,18 +65,6 @@ bool HasControlByte(std::string_view value) {
     return false;
 }
 
-// The raw lines of the file as the plugin splits them (at LF), beyond the
-// three it reads too, so that ignored lines can be pointed out.
-std::vector<std::string_view> RawLines(std::string_view bytes) {
-    std::vector<std::string_view> lines;
-    while (!bytes.empty()) {
-        const size_t lf = bytes.find('\n');
-        lines.push_back(bytes.substr(0, lf));
-        bytes = lf == std::string_view::npos ? std::string_view() : bytes.substr(lf + 1);
-    }
-    return lines;
-}
-
 bool IsBlank(std::string_view line) {
     for (const char c : line) {
         if (c != ' ' && c != '\t' && c != '\r') return false;
@@ -205,15 +193,10 @@ bool ExplainEntry(Output& output, const std::string& list, const std::string& na
 // Names of the first entries of the list, for --check LIST without names.
 std::vector<std::string> FirstNames(const std::string& list) {
     std::vector<std::string> names;
-    size_t start = 0;
-    while (names.size() < kDefaultEntries && start < list.size()) {
-        size_t end = list.find('\n', start);
-        if (end == std::string::npos) end = list.size();
+    for (const std::string_view line : Lines(list)) {
+        if (names.size() == kDefaultEntries) break;
         std::string_view name;
-        if (EntryName(std::string_view(list).substr(start, end - start), name)) {
-            names.emplace_back(name);
-        }
-        start = end + 1;
+        if (EntryName(line, name)) names.emplace_back(name);
     }
     return names;
 }
@@ -284,7 +267,9 @@ int RunCheck(const std::vector<std::string>& operands, Output& output, std::ostr
         warnings.push_back("the file is larger than " + std::to_string(kSettingsReadLimit) +
                            " bytes; only that much of it is read");
     }
-    const std::vector<std::string_view> lines = RawLines(raw);
+    // Every line, beyond the three the plugin reads, so that ignored ones
+    // can be pointed out.
+    const std::vector<std::string_view> lines = Lines(raw);
     for (size_t k = 3; k < lines.size(); ++k) {
         if (IsBlank(lines[k])) continue;
         std::string_view ignored = lines[k];

@@ -153,27 +153,13 @@ void EndProgress(Progress& progress) {
 // searches for LF, name, TAB first and tries the very first line only when
 // that finds nothing: a name is answered from its first line after line 1,
 // and from line 1 only when no later line has it.
-std::unordered_map<std::string, size_t> AnsweringLines(const std::string& list) {
+std::unordered_map<std::string, size_t> AnsweringLines(const std::vector<std::string_view>& lines) {
     std::unordered_map<std::string, size_t> answering;
-    std::string_view firstName;
-    bool firstIsEntry = false;
-    size_t lineNumber = 0;
-    for (size_t start = 0; start < list.size();) {
-        size_t end = list.find('\n', start);
-        if (end == std::string::npos) end = list.size();
-        ++lineNumber;
-        std::string_view name;
-        if (EntryName(std::string_view(list).substr(start, end - start), name)) {
-            if (lineNumber == 1) {
-                firstName = name;
-                firstIsEntry = true;
-            } else {
-                answering.emplace(name, lineNumber);
-            }
-        }
-        start = end + 1;
+    std::string_view name;
+    for (size_t k = 1; k < lines.size(); ++k) {
+        if (EntryName(lines[k], name)) answering.emplace(name, k + 1);
     }
-    if (firstIsEntry) answering.emplace(firstName, 1);
+    if (!lines.empty() && EntryName(lines[0], name)) answering.emplace(name, 1);
     return answering;
 }
 
@@ -184,23 +170,18 @@ std::unordered_map<std::string, size_t> AnsweringLines(const std::string& list) 
 // cannot show is told apart: a line whose name another line answers for
 // is never answered from, and a line without TAB is no entry.
 int RunAll(const std::string& list, Output& output, std::ostream& err, bool showProgress) {
-    size_t lineCount = 0;
-    for (const char c : list) lineCount += c == '\n';
-    if (!list.empty() && list.back() != '\n') ++lineCount;  // a last line without an end
-    Progress progress{showProgress && lineCount >= 2000 ? &err : nullptr, lineCount,
+    const std::vector<std::string_view> lines = Lines(list);
+    Progress progress{showProgress && lines.size() >= 2000 ? &err : nullptr, lines.size(),
                       std::chrono::steady_clock::now()};
 
     Write(output, "name\ttitle\tkana\tmaker\tversion\n");
     int status = ExitOk;
-    const std::unordered_map<std::string, size_t> answering = AnsweringLines(list);
+    const std::unordered_map<std::string, size_t> answering = AnsweringLines(lines);
     size_t notEntries = 0, firstNotEntry = 0, repeats = 0, notFound = 0;
-    size_t lineNumber = 0;
-    for (size_t start = 0; start < list.size();) {
-        size_t end = list.find('\n', start);
-        if (end == std::string::npos) end = list.size();
-        const std::string line = list.substr(start, end - start);
-        start = end + 1;
-        ++lineNumber;
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const size_t lineNumber = k + 1;
+        // The line alone, as the list text of the calls: a C string.
+        const std::string line(lines[k]);
         ShowProgress(progress, lineNumber);
 
         std::string_view entryName;
@@ -273,6 +254,16 @@ void Flush(Output& output) {
     }
     output.stream.flush();
     output.pending.clear();
+}
+
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const size_t lf = text.find('\n');
+        lines.push_back(text.substr(0, lf));
+        text = lf == std::string_view::npos ? std::string_view() : text.substr(lf + 1);
+    }
+    return lines;
 }
 
 bool EntryName(std::string_view line, std::string_view& name) {

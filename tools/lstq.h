@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "quillmarsh_to_Rookfable.h"
+
 namespace qtr::lstq {
 
 // Exit statuses, as documented in --help and the user guide.
@@ -49,6 +51,10 @@ void WriteUnconverted(Output& output, std::string_view text);
 // and returns false.
 bool ReadList(const std::string& path, std::string& list, std::ostream& err);
 
+// The lines of a text as the plugin sees them, split at LF (a CR before
+// it stays with its line); a final LF starts no further line.
+std::vector<std::string_view> Lines(std::string_view text);
+
 // The short name of a list line (the bytes before its first TAB), or false
 // for a line without TAB, which is no entry.
 bool EntryName(std::string_view line, std::string_view& name);
@@ -59,7 +65,7 @@ struct Answer {
     int32_t code;
     std::string text;
 };
-using ListFunction = int32_t (*)(const char*, const char*, int32_t, char**, int32_t);
+using ListFunction = QtrGetFieldFunc;
 Answer Ask(ListFunction function, const char* list, const char* name);
 
 // The answer's text, or the code's name in parentheses: "(ResultNoField)".

@@ -18,17 +18,17 @@
 #include <thread>
 #include <vector>
 
-#include "helpers.h"
-
 // A host includes windows.h, whose GetVersion clashes with the plugin's:
 // it takes the header's function types and leaves out the prototypes.
 #define QTR_NO_PROTOTYPES
 #include "quillmarsh_to_Rookfable.h"
 
+#include "helpers.h"
+
 namespace {
 
 using qtr::test::Ask;
-using ListFunction = QtrGetFieldFunc;
+using qtr::test::ListFunction;
 using TextFunction = QtrGetTextFunc;
 using VersionFunction = QtrGetPluginVersionFunc;
 
