@@ -10,8 +10,24 @@ set -u
 
 stack=$1
 shift
-fits() {  # pattern length
-    "$@" >/dev/null 2>&1
+# One probe: true when the program says "fits". It is judged by what it
+# prints, not by its exit: a 32-bit Wine process whose thread overflowed
+# prints its line and then may hang at exit, so the probe ends it, by its
+# own pid, as soon as the line is there.
+fits() {  # runner... program stack pattern length
+    out=$(mktemp)
+    "$@" >"$out" 2>/dev/null &
+    pid=$!
+    while kill -0 "$pid" 2>/dev/null; do
+        grep -q -e '^fits' -e '^overflowed' "$out" && break
+        sleep 0.1
+    done
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    grep -q '^fits' "$out"
+    answer=$?
+    rm -f "$out"
+    return $answer
 }
 printf '%-26s %12s %14s\n' "pattern" "longest title" "bytes per byte"
 for pattern in '\(.+?\)' '\(.+\)' '\([^)]+\)' '\(.*\)' '(\(.+?\)|\[.+?\])' \
@@ -19,7 +35,7 @@ for pattern in '\(.+?\)' '\(.+\)' '\([^)]+\)' '\(.*\)' '(\(.+?\)|\[.+?\])' \
     low=1 high=262144
     while [ $((high - low)) -gt 1 ]; do
         middle=$(((low + high) / 2))
-        if "$@" "$stack" "$pattern" "$middle" >/dev/null 2>&1; then low=$middle; else high=$middle; fi
+        if fits "$@" "$stack" "$pattern" "$middle"; then low=$middle; else high=$middle; fi
     done
     printf '%-26s %12d %14d\n' "$pattern" "$low" $((stack * 1024 / low))
 done

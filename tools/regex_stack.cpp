@@ -90,8 +90,10 @@ int main(int argc, char** argv) {
     // overflowed; the process goes on, but the job never finished.
     if (!job.finished) {
         std::printf("overflowed\n");
+        std::fflush(stdout);  // a 32-bit Wine process may hang at exit after an overflow
         return 3;
     }
     std::printf("fits\n");
+    std::fflush(stdout);
     return 0;
 }
