@@ -108,7 +108,7 @@ std::string Title(Random& random) {
     for (size_t i = 0; i < notes; ++i) {
         title += ' ';
         if (random.Chance(15)) {
-            // a dated note, as in (World 910522)
+            // a dated note, as in (World 880317)
             title += "(World 9";
             for (int d = 0; d < 5; ++d) title += static_cast<char>('0' + random.Below(10));
             title += ')';

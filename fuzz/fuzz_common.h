@@ -80,6 +80,25 @@ struct Answer {
     std::string text;
 };
 
+// When set (by fuzz/replay.cpp), every answer Ask gets is appended to it:
+// a result code as "-512", a text in hexadecimal, each followed by a space.
+inline std::string* gTranscript = nullptr;
+
+inline void Record(const Answer& answer) {
+    if (gTranscript == nullptr) return;
+    if (answer.code < 0) {
+        *gTranscript += std::to_string(answer.code);
+    } else {
+        static const char kHex[] = "0123456789abcdef";
+        *gTranscript += '"';
+        for (unsigned char c : answer.text) {
+            *gTranscript += kHex[c >> 4];
+            *gTranscript += kHex[c & 15];
+        }
+    }
+    *gTranscript += ' ';
+}
+
 // A size query, then a fetch into a heap buffer of exactly that room (so
 // that AddressSanitizer sees a write past it), then a fetch into half the
 // room. Checks the protocol's promises on the way.
@@ -88,6 +107,7 @@ inline Answer Ask(ListFunction function, const char* list, const char* name, int
     if (room < 0) {
         Check(room == ResultNotFound || room == ResultNoField || room == ResultNoMemory,
               "a negative result is a result code");
+        Record(Answer{room, {}});
         return Answer{room, {}};
     }
     Check(room >= 1, "the room counts the terminator");
@@ -116,7 +136,9 @@ inline Answer Ask(ListFunction function, const char* list, const char* name, int
     char* guardData = &guard;
     Check(function(list, name, selector, &guardData, -1) == room && guard == '#',
           "a negative size writes nothing");
-    return Answer{0, std::move(text)};
+    Answer answer{0, std::move(text)};
+    Record(answer);
+    return answer;
 }
 
 }  // namespace qtr::fuzz

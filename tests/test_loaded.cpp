@@ -42,8 +42,8 @@ TEST_F(Loaded, AnswersLikeAHostExpects) {
 
     const std::string list =
         "a\tFirst (Rev 1)\tkana-a\tMaker A\r\n"
-        "sf2\tStreet Brawler II (World 910522)\t\x82\xB7\x82\xC6\tNorthwind\r\n";
-    EXPECT_EQ(Ask(Find<ListFunction>("GetTitle"), list, "SF2"), "Street Brawler II (World 910522)");
+        "sf2\tHarbor Brawl II (World 880317)\t\x82\xB7\x82\xC6\tNorthwind\r\n";
+    EXPECT_EQ(Ask(Find<ListFunction>("GetTitle"), list, "SF2"), "Harbor Brawl II (World 880317)");
     EXPECT_EQ(Ask(Find<ListFunction>("GetKana"), list, "sf2"), "\x82\xB7\x82\xC6");
     EXPECT_EQ(Ask(Find<ListFunction>("GetMaker"), list, "a"), "Maker A");
     EXPECT_EQ(Ask(Find<ListFunction>("GetVersion"), list, "a"), "(Rev 1)");

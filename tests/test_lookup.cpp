@@ -31,22 +31,22 @@ const std::string kNoField = Code(ResultNoField);
 
 // A small list in the real file's form: Shift_JIS titles, CR LF.
 const std::string kList =
-    "1941\t1941 -Counter Attack- (World)\t\x82\xA2\x82\xAB\x82\xE3\x82\xA4\tNorthwind\r\n"
-    "sf2\tStreet Brawler II (World 910522)\t\x82\xB7\x82\xC6\tNorthwind\r\n"
+    "3011\t3011 -Lantern Raid- (World)\t\x82\xA2\x82\xAB\x82\xE3\x82\xA4\tNorthwind\r\n"
+    "sf2\tHarbor Brawl II (World 880317)\t\x82\xB7\x82\xC6\tNorthwind\r\n"
     "sf2j\t\x83X\x83\x67\x83\x8A\x81\x5B\x83g (Japan)\t\x82\xB7\x82\xC6\x82\xB6\tNorthwind\r\n"
     "zzz\tLast Entry\tkana\tMaker Co.\r\n";
 
 TEST(Lookup, FindsEachFieldOfAnEntry) {
-    EXPECT_EQ(Title(kList, "sf2"), "Street Brawler II (World 910522)");
+    EXPECT_EQ(Title(kList, "sf2"), "Harbor Brawl II (World 880317)");
     EXPECT_EQ(Kana(kList, "sf2"), "\x82\xB7\x82\xC6");
     EXPECT_EQ(Maker(kList, "sf2"), "Northwind") << "the CR ends the maker";
     EXPECT_EQ(Title(kList, "sf2j"), "\x83X\x83\x67\x83\x8A\x81\x5B\x83g (Japan)");
-    EXPECT_EQ(Title(kList, "1941"), "1941 -Counter Attack- (World)") << "first line, no LF before it";
+    EXPECT_EQ(Title(kList, "3011"), "3011 -Lantern Raid- (World)") << "first line, no LF before it";
     EXPECT_EQ(Maker(kList, "zzz"), "Maker Co.");
 }
 
 TEST(Lookup, NameIsMatchedWholeAndWithoutAsciiCase) {
-    EXPECT_EQ(Title(kList, "SF2"), "Street Brawler II (World 910522)");
+    EXPECT_EQ(Title(kList, "SF2"), "Harbor Brawl II (World 880317)");
     EXPECT_EQ(Title(kList, "Sf2J"), "\x83X\x83\x67\x83\x8A\x81\x5B\x83g (Japan)");
     EXPECT_EQ(Title(kList, "sf"), kNotFound) << "a prefix of a longer name";
     EXPECT_EQ(Title(kList, "\x82\xB7\x82\xC6"), kNotFound) << "only inside another field";

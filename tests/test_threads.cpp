@@ -44,12 +44,12 @@ struct Entry {
 };
 
 const std::vector<Entry> kEntries = {
-    {"sf2", "Street Brawler II (World 910522) (Rev A)", "Street Brawler II (World 910522)",
+    {"sf2", "Harbor Brawl II (World 880317) (Rev A)", "Harbor Brawl II (World 880317)",
      "\x82\xB7\x82\xC6", "Northwind", "(Rev A)"},
     {"drgnwake", "Dragon Wake (US) (Rev A)", "Dragon Wake (US)", "kana", "Kestrel Soft",
      "(Rev A)"},
     {"proto", "(Prototype)", "", "k", "M", "(Prototype)"},
-    {"1941", "1941 -Counter Attack- (World)", "1941 -Counter Attack-", "k", "Northwind",
+    {"3011", "3011 -Lantern Raid- (World)", "3011 -Lantern Raid-", "k", "Northwind",
      "(World)"},
     {"sjis", "\x83X\x83\x67 (\x94\xC5)", "\x83X\x83\x67", "\x82\xA0", "\x83\x81", "(\x94\xC5)"},
 };

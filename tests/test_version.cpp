@@ -106,7 +106,7 @@ TEST(RemoveVersion, RemovesTheFirstOccurrenceAndTrims) {
 using GetVersionTest = test::WorkingDirectory;
 
 const std::string kList =
-    "sf2\tStreet Brawler II (World 910522) (Rev A)\tkana\tNorthwind\r\n"
+    "sf2\tHarbor Brawl II (World 880317) (Rev A)\tkana\tNorthwind\r\n"
     "plain\tPlain Title\tkana\tNorthwind\r\n";
 
 TEST_F(GetVersionTest, UsesTheSettingsFile) {
@@ -116,7 +116,7 @@ TEST_F(GetVersionTest, UsesTheSettingsFile) {
     EXPECT_EQ(Ask(GetVersion, "x\tno closing tab", "x"), Code(ResultNoField));
 
     WriteSettings("\\(.+?\\)\r\n0\r\n");
-    EXPECT_EQ(Ask(GetVersion, kList, "sf2"), "(World 910522)");
+    EXPECT_EQ(Ask(GetVersion, kList, "sf2"), "(World 880317)");
     WriteSettings("(\n");
     EXPECT_EQ(Ask(GetVersion, kList, "sf2"), Code(ResultNoField));
     WriteSettings(" +\n");
