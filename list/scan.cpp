@@ -59,7 +59,7 @@ QTR_WHOLE_BLOCKS_INLINE bool StartsWith(const char* at, const char* rest, size_t
 }
 
 // The first address after `text` that is a multiple of `block`.
-inline const char* NextBlock(const char* text, uintptr_t block) {
+QTR_WHOLE_BLOCKS_INLINE const char* NextBlock(const char* text, uintptr_t block) {
     return reinterpret_cast<const char*>((reinterpret_cast<uintptr_t>(text) | (block - 1)) + 1);
 }
 
@@ -80,13 +80,19 @@ QTR_WHOLE_BLOCKS_INLINE const char* SearchHead(const char* text, const char* end
     return nullptr;
 }
 
-// `stops` marks, of the 64 bytes at `block`, the candidates and the NUL.
-// In order: a NUL ends the search (the marks after it mean nothing), a
-// candidate followed by the rest of the key is the answer.
-QTR_WHOLE_BLOCKS_INLINE const char* SearchStops(const char* block, uint64_t stops, const char* key,
+// `stops` marks, of the bytes at `block` (one bit each), the candidates
+// and the NUL. In order: a NUL ends the search (the marks after it mean
+// nothing), a candidate followed by the rest of the key is the answer.
+// (32-bit masks where they do, so that a 32-bit build needs no 64-bit
+// arithmetic in the loop.)
+QTR_WHOLE_BLOCKS_INLINE int LowestBit(uint32_t bits) { return __builtin_ctz(bits); }
+QTR_WHOLE_BLOCKS_INLINE int LowestBit(uint64_t bits) { return __builtin_ctzll(bits); }
+
+template <typename Mask>
+QTR_WHOLE_BLOCKS_INLINE const char* SearchStops(const char* block, Mask stops, const char* key,
                                                size_t keyLength, bool& ended) {
     for (; stops != 0; stops &= stops - 1) {
-        const char* at = block + __builtin_ctzll(stops);
+        const char* at = block + LowestBit(stops);
         if (*at == '\0') {
             ended = true;
             return nullptr;
@@ -120,7 +126,7 @@ __attribute__((target("sse2"))) QTR_WHOLE_BLOCKS_INLINE __m128i Stops16(const ch
     return _mm_min_epu8(_mm_or_si128(_mm_xor_si128(before, lineFeeds), _mm_xor_si128(bytes, second)), bytes);
 }
 
-__attribute__((target("sse2"))) QTR_WHOLE_BLOCKS_INLINE uint64_t Mask16(__m128i stops) {
+__attribute__((target("sse2"))) QTR_WHOLE_BLOCKS_INLINE uint32_t Mask16(__m128i stops) {
     return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(stops, _mm_setzero_si128())));
 }
 
@@ -138,8 +144,9 @@ __attribute__((target("sse2"))) QTR_WHOLE_BLOCKS const char* FindKeySse2(const c
         const __m128i c = Stops16(block + 32, lineFeeds, second);
         const __m128i d = Stops16(block + 48, lineFeeds, second);
         if (Mask16(_mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d))) == 0) continue;
-        const uint64_t stops = Mask16(a) | Mask16(b) << 16 | Mask16(c) << 32 | Mask16(d) << 48;
-        found = SearchStops(block, stops, key, keyLength, ended);
+        found = SearchStops(block, Mask16(a) | Mask16(b) << 16, key, keyLength, ended);
+        if (ended) return found;
+        found = SearchStops(block + 32, Mask16(c) | Mask16(d) << 16, key, keyLength, ended);
         if (ended) return found;
     }
 }
@@ -152,7 +159,7 @@ __attribute__((target("avx2"))) QTR_WHOLE_BLOCKS_INLINE __m256i Stops32(const ch
                            bytes);
 }
 
-__attribute__((target("avx2"))) QTR_WHOLE_BLOCKS_INLINE uint64_t Mask32(__m256i stops) {
+__attribute__((target("avx2"))) QTR_WHOLE_BLOCKS_INLINE uint32_t Mask32(__m256i stops) {
     return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(stops, _mm256_setzero_si256())));
 }
 
@@ -168,7 +175,9 @@ __attribute__((target("avx2"))) QTR_WHOLE_BLOCKS const char* FindKeyAvx2(const c
         const __m256i low = Stops32(block, lineFeeds, second);
         const __m256i high = Stops32(block + 32, lineFeeds, second);
         if (Mask32(_mm256_min_epu8(low, high)) == 0) continue;
-        found = SearchStops(block, Mask32(low) | Mask32(high) << 32, key, keyLength, ended);
+        found = SearchStops(block, Mask32(low), key, keyLength, ended);
+        if (ended) return found;
+        found = SearchStops(block + 32, Mask32(high), key, keyLength, ended);
         if (ended) return found;
     }
 }
@@ -200,9 +209,9 @@ __attribute__((target("avx512f,avx512bw"))) QTR_WHOLE_BLOCKS const char* FindKey
         const __m512i high = Stops64(block + 64, lineFeeds, second);
         const __m512i both = _mm512_min_epu8(low, high);
         if (_mm512_testn_epi8_mask(both, both) == 0) continue;
-        found = SearchStops(block, _mm512_testn_epi8_mask(low, low), key, keyLength, ended);
+        found = SearchStops(block, uint64_t{_mm512_testn_epi8_mask(low, low)}, key, keyLength, ended);
         if (ended) return found;
-        found = SearchStops(block + 64, _mm512_testn_epi8_mask(high, high), key, keyLength, ended);
+        found = SearchStops(block + 64, uint64_t{_mm512_testn_epi8_mask(high, high)}, key, keyLength, ended);
         if (ended) return found;
     }
 }
