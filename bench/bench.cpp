@@ -7,6 +7,7 @@
 //   qtr_bench [--plain] [--rounds N] [--sizes 10000,40000,160000]
 //             [--nosettings] [--machine] [--plugin PATH] [Google Benchmark flags]
 //   qtr_bench --whole ENTRIES [--plugin PATH]
+//   qtr_bench --variants ENTRIES
 //
 // With Google Benchmark (the default where it was built with it) every
 // case is a benchmark whose repetitions each time the floor and the export
@@ -18,6 +19,9 @@
 // --whole times what a host that fills its whole list waits: every export
 // for every entry, size query and fetch, no settings file; and the floor
 // for the same calls ("whole ENTRIES CALLS SECONDS FLOOR_SECONDS").
+// --variants times the key search alone, every variant this processor
+// runs forced in turn, against the C library's strstr, for a key no line
+// has ("variant NAME ENTRIES NS STRSTR_NS").
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -44,6 +48,7 @@
 #include "bench/allocprobe.h"
 #include "bench/listgen.h"
 #include "bench/sweep.h"
+#include "list/scan.h"
 
 namespace {
 
@@ -312,6 +317,30 @@ std::vector<size_t> ParseSizes(const std::string& text) {
 
 volatile uint64_t sink;
 
+// The whole text scanned for a key no line has: each variant of the
+// search and strstr in turn, 21 rounds, the median of each.
+void TimeVariants(size_t entries) {
+    using Clock = std::chrono::steady_clock;
+    const GeneratedList list = MakeList(entries, kSeed);
+    static char key[] = "\nzz0qx\t";
+    const char* volatile keyPointer = key;  // no strstr folded at compile time
+    for (int v = 0; v <= static_cast<int>(qtr::ScanVariant::kAvx512); ++v) {
+        const auto variant = static_cast<qtr::ScanVariant>(v);
+        if (!qtr::ForceScanVariant(variant)) continue;
+        std::vector<double> ours, theirs;
+        for (int round = 0; round < 21; ++round) {
+            auto start = Clock::now();
+            sink = reinterpret_cast<uintptr_t>(qtr::FindListKey(list.text.c_str(), keyPointer, sizeof key - 1));
+            ours.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count());
+            start = Clock::now();
+            sink = reinterpret_cast<uintptr_t>(std::strstr(list.text.c_str(), keyPointer));
+            theirs.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count());
+        }
+        std::printf("variant %s %zu %.0f %.0f\n", qtr::ScanVariantName(variant), entries, Median(ours),
+                    Median(theirs));
+    }
+}
+
 // The host that fills its list: for every entry, each export asked for its
 // size and then fetched. Returns the seconds the exports took and, in
 // `floorSeconds`, those the floor takes for the same calls (0 on Windows).
@@ -347,7 +376,7 @@ double WholeListWait(const Plugin& plugin, const GeneratedList& list, size_t* ca
 
 int main(int argc, char** argv) {
     bool plain = false, noSettings = false, machine = false;
-    size_t whole = 0;
+    size_t whole = 0, variants = 0;
     int rounds = 0;  // default: 9 repetitions, 21 plain rounds
     std::vector<size_t> sizes{10000, 40000, 160000};
 #if defined(QTR_BENCH_PLUGIN)
@@ -368,6 +397,8 @@ int main(int argc, char** argv) {
             noSettings = true;
         } else if (arg == "--machine") {
             machine = true;
+        } else if (arg == "--variants" && i + 1 < argc) {
+            variants = std::strtoul(argv[++i], nullptr, 10);
         } else if (arg == "--whole" && i + 1 < argc) {
             whole = std::strtoul(argv[++i], nullptr, 10);
         } else if (arg == "--plugin" && i + 1 < argc) {
@@ -381,6 +412,10 @@ int main(int argc, char** argv) {
 #endif
     if (rounds <= 0) rounds = plain ? 21 : 9;
 
+    if (variants > 0) {
+        TimeVariants(variants);
+        return 0;
+    }
     const std::filesystem::path start = std::filesystem::current_path();
     Bench bench;
     try {

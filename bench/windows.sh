@@ -6,8 +6,9 @@
 # the i686 one under 32-bit Wine (BUILD/bench-windows-i686) take turns,
 # ROUNDS times; each run times every export's per-call cost on the list of
 # ENTRIES entries (the same list: the generator is seeded), and the Linux
-# run also glibc's strstr floor. Then each program times once the wait of a
-# host that fills its whole list. The table shows medians over the rounds.
+# run also glibc's strstr floor. Before the rounds, each program times the
+# key search alone in every variant the processor runs; after them, once,
+# the wait of a host that fills its whole list. The tables show medians.
 set -eu
 build=$1 source=$2 rounds=$3 entries=$4
 out=$build/bench-windows.txt
@@ -32,10 +33,13 @@ windows() {  # windows x64|i686 ARGS...
     (cd "$dir" && sh "$source/cmake/wine-run.sh" "$dir/wine" bench/qtr_bench.exe --plugin quillmarsh_to_Rookfable.dll "$@")
 }
 each() {  # each ARGS...: every build once, the output tagged by build
-    linux "$@" | sed -n 's/^\(call\|whole\) /linux &/p' >>"$out"
-    windows x64 "$@" | tr -d '\r' | sed -n 's/^\(call\|whole\) /x64 &/p' >>"$out"
-    [ "$i686" != yes ] || windows i686 "$@" | tr -d '\r' | sed -n 's/^\(call\|whole\) /i686 &/p' >>"$out"
+    linux "$@" | sed -n 's/^\(call\|whole\|variant\) /linux &/p' >>"$out"
+    windows x64 "$@" | tr -d '\r' | sed -n 's/^\(call\|whole\|variant\) /x64 &/p' >>"$out"
+    [ "$i686" != yes ] || windows i686 "$@" | tr -d '\r' | sed -n 's/^\(call\|whole\|variant\) /i686 &/p' >>"$out"
 }
+
+echo "the search alone, each variant" >&2
+each --variants "$entries"
 
 round=1
 while [ "$round" -le "$rounds" ]; do
@@ -54,6 +58,7 @@ awk -v entries="$entries" -v rounds="$rounds" '
         return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
     }
     $2 == "call" { ns[$1, $3] = ns[$1, $3] " " $6; if ($1 == "linux") floor[$3] = floor[$3] " " $7; seen[$1] = 1; order[$3] = 1 }
+    $2 == "variant" { vns[$1, $3] = $5; if ($1 == "linux") { glibc[$3] = $6; variants = variants " " $3 } }
     $2 == "whole" { calls[$1] = $4; wait[$1] = $5; if ($1 == "linux") floorwait = $6 }
     END {
         printf "\n%d entries, no settings file, size query + fetch per name; ns per call, median of %d rounds\n", entries, rounds
@@ -68,6 +73,15 @@ awk -v entries="$entries" -v rounds="$rounds" '
                 if (!((builds[b], x) in ns)) { line = line " | -"; continue }
                 m = median(ns[builds[b], x]); line = line sprintf(" | %.0f (%.2f)", m, m / f)
             }
+            print line " |"
+        }
+        printf "\nThe key search alone, each variant forced, for a key no line has (ns per scan of the list;\n"
+        printf "ratio to glibc strstr in the Linux run):\n\n| variant | glibc strstr | Linux build | x64 (wine64) | i686 (wine32) |\n|---|---:|---:|---:|---:|\n"
+        n = split(variants, names, " ")
+        for (k = 1; k <= n; k++) {
+            v = names[k]; line = sprintf("| %s | %.0f", v, glibc[v])
+            split("linux x64 i686", builds, " ")
+            for (b = 1; b <= 3; b++) line = line (((builds[b], v) in vns) ? sprintf(" | %.0f (%.2f)", vns[builds[b], v], vns[builds[b], v] / glibc[v]) : " | -")
             print line " |"
         }
         printf "\nA host filling its whole list (every export for every entry, size query + fetch):\n\n"
