@@ -328,13 +328,19 @@ void TimeVariants(size_t entries) {
         const auto variant = static_cast<qtr::ScanVariant>(v);
         if (!qtr::ForceScanVariant(variant)) continue;
         std::vector<double> ours, theirs;
+        // Several scans between two clock reads: where reading the clock is
+        // a system call (under Wine here) and empties the TLB, only the
+        // first scan of the batch pays for it.
+        constexpr int kBatch = 8;
         for (int round = 0; round < 21; ++round) {
             auto start = Clock::now();
-            sink = reinterpret_cast<uintptr_t>(qtr::FindListKey(list.text.c_str(), keyPointer, sizeof key - 1));
-            ours.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count());
+            for (int k = 0; k < kBatch; ++k) {
+                sink = reinterpret_cast<uintptr_t>(qtr::FindListKey(list.text.c_str(), keyPointer, sizeof key - 1));
+            }
+            ours.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count() / kBatch);
             start = Clock::now();
-            sink = reinterpret_cast<uintptr_t>(std::strstr(list.text.c_str(), keyPointer));
-            theirs.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count());
+            for (int k = 0; k < kBatch; ++k) sink = reinterpret_cast<uintptr_t>(std::strstr(list.text.c_str(), keyPointer));
+            theirs.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count() / kBatch);
         }
         std::printf("variant %s %zu %.0f %.0f\n", qtr::ScanVariantName(variant), entries, Median(ours),
                     Median(theirs));

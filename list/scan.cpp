@@ -282,9 +282,12 @@ ScanVariant Choose() {
     const unsigned supported = Supported();
     int best = static_cast<int>(ScanVariant::kAvx512);
     while (!(supported & (1u << best))) --best;  // kWords is always there
+    // A variant forced meanwhile stays; two threads choosing at once choose
+    // the same.
     int expected = kUnchosen;
-    // A variant forced meanwhile stays.
-    if (!chosen.compare_exchange_strong(expected, best, std::memory_order_relaxed)) return static_cast<ScanVariant>(expected);
+    if (!chosen.compare_exchange_strong(expected, best, std::memory_order_relaxed)) {
+        return static_cast<ScanVariant>(expected);
+    }
     return static_cast<ScanVariant>(best);
 }
 
@@ -300,9 +303,9 @@ const char* FindKeyByLines(const char* text, const char* key, size_t keyLength) 
 
 const char* FindListKey(const char* text, const char* key, size_t keyLength) {
     if (keyLength == 0) return text;
-    const int variant = chosen.load(std::memory_order_relaxed);
     // The vector searches test for key[1]: a bare LF goes by words.
     if (keyLength < 2) return FindKeyByLines(text, key, keyLength);
+    const int variant = chosen.load(std::memory_order_relaxed);
     switch (variant == kUnchosen ? Choose() : static_cast<ScanVariant>(variant)) {
 #if defined(QTR_SCAN_X86)
 #if defined(QTR_SCAN_AVX512)
