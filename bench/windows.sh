@@ -29,8 +29,10 @@ fi
 linux() { "$build/bench/bench/qtr_bench" "$@"; }
 windows() {  # windows x64|i686 ARGS...
     dir=$build/bench-windows-$1
+    bits=
+    [ "$1" = x64 ] || bits=--32  # wine-run.sh --32: the 32-bit Wine
     shift
-    (cd "$dir" && sh "$source/cmake/wine-run.sh" "$dir/wine" bench/qtr_bench.exe --plugin quillmarsh_to_Rookfable.dll "$@")
+    (cd "$dir" && sh "$source/cmake/wine-run.sh" $bits "$dir/wine" bench/qtr_bench.exe --plugin quillmarsh_to_Rookfable.dll "$@")
 }
 each() {  # each ARGS...: every build once, the output tagged by build
     linux "$@" | sed -n 's/^\(call\|whole\|variant\) /linux &/p' >>"$out"
