@@ -5,13 +5,23 @@
 // on generated lists of several sizes, with and without a settings file.
 //
 //   qtr_bench [--plain] [--rounds N] [--sizes 10000,40000,160000]
-//             [--plugin PATH] [Google Benchmark flags]
+//             [--nosettings] [--machine] [--plugin PATH] [Google Benchmark flags]
+//   qtr_bench --whole ENTRIES [--plugin PATH]
+//   qtr_bench --variants ENTRIES
 //
 // With Google Benchmark (the default where it was built with it) every
 // case is a benchmark whose repetitions each time the floor and the export
 // back to back; --plain times the same pairs in rounds of its own, with no
 // library but the C++ one (the Windows build). Either way the run ends
 // with one table of medians, and the allocations seen during the calls.
+// --nosettings leaves out the cases with a settings file; --machine adds
+// one line per case for a script ("call EXPORT SETTINGS ENTRIES NS FLOOR_NS").
+// --whole times what a host that fills its whole list waits: every export
+// for every entry, size query and fetch, no settings file; and the floor
+// for the same calls ("whole ENTRIES CALLS SECONDS FLOOR_SECONDS").
+// --variants times the key search alone, every variant this processor
+// runs forced in turn, against the C library's strstr, for a key no line
+// has ("variant NAME ENTRIES NS STRSTR_NS").
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -38,6 +48,7 @@
 #include "bench/allocprobe.h"
 #include "bench/listgen.h"
 #include "bench/sweep.h"
+#include "list/scan.h"
 
 namespace {
 
@@ -304,10 +315,74 @@ std::vector<size_t> ParseSizes(const std::string& text) {
     return sizes;
 }
 
+volatile uint64_t sink;
+
+// The whole text scanned for a key no line has: each variant of the
+// search and strstr in turn, 21 rounds, the median of each.
+void TimeVariants(size_t entries) {
+    using Clock = std::chrono::steady_clock;
+    const GeneratedList list = MakeList(entries, kSeed);
+    static char key[] = "\nzz0qx\t";
+    const char* volatile keyPointer = key;  // no strstr folded at compile time
+    for (int v = 0; v <= static_cast<int>(qtr::ScanVariant::kAvx512); ++v) {
+        const auto variant = static_cast<qtr::ScanVariant>(v);
+        if (!qtr::ForceScanVariant(variant)) continue;
+        std::vector<double> ours, theirs;
+        // Several scans between two clock reads: where reading the clock is
+        // a system call (under Wine here) and empties the TLB, only the
+        // first scan of the batch pays for it.
+        constexpr int kBatch = 8;
+        for (int round = 0; round < 21; ++round) {
+            auto start = Clock::now();
+            for (int k = 0; k < kBatch; ++k) {
+                sink = reinterpret_cast<uintptr_t>(qtr::FindListKey(list.text.c_str(), keyPointer, sizeof key - 1));
+            }
+            ours.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count() / kBatch);
+            start = Clock::now();
+            for (int k = 0; k < kBatch; ++k) sink = reinterpret_cast<uintptr_t>(std::strstr(list.text.c_str(), keyPointer));
+            theirs.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count() / kBatch);
+        }
+        std::printf("variant %s %zu %.0f %.0f\n", qtr::ScanVariantName(variant), entries, Median(ours),
+                    Median(theirs));
+    }
+}
+
+// The host that fills its list: for every entry, each export asked for its
+// size and then fetched. Returns the seconds the exports took and, in
+// `floorSeconds`, those the floor takes for the same calls (0 on Windows).
+double WholeListWait(const Plugin& plugin, const GeneratedList& list, size_t* calls, double* floorSeconds) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<std::string> names(list.names.begin() + 1, list.names.end());  // not the first line
+    std::vector<int> pattern;
+    *calls = 0;
+    double exportSeconds = 0;
+    std::vector<int> allPatterns;
+    for (const ListFunction function : plugin.functions) {
+        const auto start = Clock::now();
+        sink = HostSweep(function, list.text, names);
+        exportSeconds += std::chrono::duration<double>(Clock::now() - start).count();
+        pattern = CallPattern(function, list.text, names);
+        allPatterns.insert(allPatterns.end(), pattern.begin(), pattern.end());
+    }
+    std::vector<std::string> allNames;
+    for (int i = 0; i < 4; ++i) allNames.insert(allNames.end(), names.begin(), names.end());
+    for (int n : allPatterns) *calls += static_cast<size_t>(n);
+    *floorSeconds = 0;
+#if !defined(_WIN32)
+    // The floor is glibc's: the C library of Windows goes byte by byte, and
+    // would take minutes.
+    const auto start = Clock::now();
+    sink = FloorSweep(list.text, allNames, allPatterns);
+    *floorSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+#endif
+    return exportSeconds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool plain = false;
+    bool plain = false, noSettings = false, machine = false;
+    size_t whole = 0, variants = 0;
     int rounds = 0;  // default: 9 repetitions, 21 plain rounds
     std::vector<size_t> sizes{10000, 40000, 160000};
 #if defined(QTR_BENCH_PLUGIN)
@@ -324,6 +399,14 @@ int main(int argc, char** argv) {
             rounds = std::atoi(argv[++i]);
         } else if (arg == "--sizes" && i + 1 < argc) {
             sizes = ParseSizes(argv[++i]);
+        } else if (arg == "--nosettings") {
+            noSettings = true;
+        } else if (arg == "--machine") {
+            machine = true;
+        } else if (arg == "--variants" && i + 1 < argc) {
+            variants = std::strtoul(argv[++i], nullptr, 10);
+        } else if (arg == "--whole" && i + 1 < argc) {
+            whole = std::strtoul(argv[++i], nullptr, 10);
         } else if (arg == "--plugin" && i + 1 < argc) {
             pluginPath = argv[++i];
         } else {
@@ -335,6 +418,10 @@ int main(int argc, char** argv) {
 #endif
     if (rounds <= 0) rounds = plain ? 21 : 9;
 
+    if (variants > 0) {
+        TimeVariants(variants);
+        return 0;
+    }
     const std::filesystem::path start = std::filesystem::current_path();
     Bench bench;
     try {
@@ -344,6 +431,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     bench.directories = MakeDirectories();
+
+    if (whole > 0) {
+        bench.Enter(kNoSettings);
+        size_t calls = 0;
+        double floorSeconds = 0;
+        const double seconds = WholeListWait(bench.plugin, MakeList(whole, kSeed), &calls, &floorSeconds);
+        std::printf("whole %zu %zu %.3f %.3f\n", whole, calls, seconds, floorSeconds);
+        std::filesystem::current_path(start);
+        std::error_code ignored;
+        std::filesystem::remove_all(bench.directories.base, ignored);
+        return 0;
+    }
 
     // The first call of the process switches the locale: its allocations
     // are reported on their own.
@@ -359,7 +458,7 @@ int main(int argc, char** argv) {
     for (size_t entries : sizes) {
         bench.lists[entries] = MakeList(entries, kSeed);
         bench.names[entries] = SweepNames(bench.lists[entries], kPresentNames, kAbsentNames);
-        for (int state = 0; state < 2; ++state) {
+        for (int state = 0; state < (noSettings ? 1 : 2); ++state) {
             for (int e = 0; e < 4; ++e) bench.cases.push_back(Case{entries, e, static_cast<State>(state)});
         }
     }
@@ -407,6 +506,16 @@ int main(int argc, char** argv) {
         bench.MeasureAllocations(i);
     }
     PrintTables(bench, how.c_str());
+    if (machine) {
+        for (size_t i = 0; i < bench.cases.size(); ++i) {
+            const Case& c = bench.cases[i];
+            const Outcome& o = bench.outcomes[i];
+            if (o.sweepRatio.empty()) continue;
+            std::printf("call %s %s %zu %.0f %.0f\n", kExportNames[c.exportIndex],
+                        c.state == kNoSettings ? "none" : "mode1", c.entries, Outcome::PerCall(o.exportMin),
+                        Outcome::PerCall(o.floorMin));
+        }
+    }
     if (AllocProbeAvailable()) {
         std::printf("\nFirst call of the process (locale switch): %zu allocations, largest %zu B\n",
                     firstCall.count, firstCall.largest);

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/platform.h"
+#include "list/scan.h"
 #include "plugin/result.h"
 #include "text/bytes.h"
 
@@ -17,7 +17,7 @@ FieldLookup Fail(int32_t status) { return FieldLookup{status, {}}; }
 // an entry on the very first line has no LF before it and is recognised by
 // the key without its LF at offset 0.
 const char* FindEntry(const char* listText, const std::string& key) {
-    if (const char* hit = platform::FindListKey(listText, key.c_str(), key.size())) return hit + 1;
+    if (const char* hit = FindListKey(listText, key.c_str(), key.size())) return hit + 1;
     if (std::strncmp(listText, key.c_str() + 1, key.size() - 1) == 0) return listText;
     return nullptr;
 }

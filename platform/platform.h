@@ -15,12 +15,6 @@ namespace qtr::platform {
 // in the file's place gives what it holds at once, or nothing.
 long ReadWorkingDirectoryFile(const char* fileName, char* buffer, size_t capacity);
 
-// The first occurrence of `key` (keyLength bytes, starting with LF) in the
-// NUL-terminated list text, or null: the best search this platform has for
-// it. The C library's strstr where it is fast; a line-by-line search where
-// it goes byte by byte.
-const char* FindListKey(const char* text, const char* key, size_t keyLength);
-
 // The full path ReadWorkingDirectoryFile opens, for showing to a user
 // (UTF-8 on Windows, the file system's bytes on POSIX).
 std::string WorkingDirectoryPath(const char* fileName);

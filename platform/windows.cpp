@@ -13,7 +13,6 @@
 #include <cstring>
 #include <string>
 
-#include "list/scan.h"
 #include "platform/platform.h"
 
 namespace qtr::platform {
@@ -100,12 +99,6 @@ long ReadWorkingDirectoryFile(const char* fileName, char* buffer, size_t capacit
     std::fclose(file);
     if (failed) return -1;
     return static_cast<long>(count);
-}
-
-const char* FindListKey(const char* text, const char* key, size_t keyLength) {
-    // msvcrt's strstr goes byte by byte; jumping from line to line a word
-    // at a time is several times faster on a list of megabytes.
-    return FindKeyByLines(text, key, keyLength);
 }
 
 const char* JapaneseLocaleName() { return "japanese"; }

@@ -3,13 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <string>
-#include <vector>
 
 #include "helpers.h"
 #include "list/lookup.h"
-#include "list/scan.h"
 #include "quillmarsh_to_Rookfable.h"
 
 namespace qtr {
@@ -132,34 +129,6 @@ TEST(Lookup, BadArgumentsAreNotFound) {
     }
     EXPECT_EQ(Title("", "a"), kNotFound);
     EXPECT_EQ(Title("no line end at all", "no"), kNotFound);
-}
-
-}  // namespace
-}  // namespace qtr
-
-namespace qtr {
-namespace {
-
-// The line-by-line search against strstr, on texts in buffers padded with
-// NULs to whole words, as the search may read up to the end of the word
-// holding the terminator.
-TEST(FindKeyByLines, AnswersLikeStrstr) {
-    std::mt19937 random(20261211);
-    const std::string bytes = "\n\tab\r\x82";
-    for (int round = 0; round < 20000; ++round) {
-        std::string text(random() % 40, '\0');
-        for (char& c : text) c = bytes[random() % bytes.size()];
-        std::string key = "\n";
-        for (size_t i = random() % 4; i > 0; --i) key += bytes[1 + random() % (bytes.size() - 1)];
-        // At every offset within a word, so the aligned reads start anywhere.
-        const size_t shift = random() % 8;
-        std::vector<uintptr_t> storage((shift + text.size() + 1) / sizeof(uintptr_t) + 2, 0);
-        char* start = reinterpret_cast<char*>(storage.data()) + shift;
-        std::memcpy(start, text.c_str(), text.size() + 1);
-        const char* expected = std::strstr(start, key.c_str());
-        ASSERT_EQ(FindKeyByLines(start, key.c_str(), key.size()), expected)
-            << "round " << round << " text size " << text.size();
-    }
 }
 
 }  // namespace
