@@ -7,6 +7,16 @@
 foreach(target quillmarsh_to_Rookfable lstq)
   target_link_options(${target} PRIVATE -static)
 endforeach()
+
+# Reproducible deliverables: two builds of the same sources, in any
+# directory, give the same bytes. The linker leaves the PE header's time
+# stamp at zero, and no path of the build machine is compiled in (__FILE__
+# in a library header, say).
+foreach(target quillmarsh_to_Rookfable lstq)
+  target_link_options(${target} PRIVATE -Wl,--no-insert-timestamp)
+endforeach()
+target_compile_options(qtr_core PUBLIC
+  -ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
 add_link_options(-static)  # the test programs made after this, too
 target_sources(quillmarsh_to_Rookfable PRIVATE plugin/dllmain.cpp)
 set_target_properties(quillmarsh_to_Rookfable PROPERTIES
