@@ -31,16 +31,17 @@ endif()
 
 # The deliverables, stripped, in QTR_DIST_DIR (the Makefile points it at
 # dist/ or dist/x64/). The build directory keeps the unstripped DLL for the
-# checks that need its symbols.
+# checks that need its symbols. strip writes the time of day into the PE
+# header unless SOURCE_DATE_EPOCH says otherwise: 0, as the linker leaves it.
 set(QTR_DIST_DIR ${CMAKE_BINARY_DIR}/dist CACHE PATH "Where the stripped DLL and lstq.exe go")
 add_custom_command(TARGET quillmarsh_to_Rookfable POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QTR_DIST_DIR}
-  COMMAND ${CMAKE_STRIP} --strip-all -o ${QTR_DIST_DIR}/quillmarsh_to_Rookfable.dll
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_STRIP} --strip-all -o ${QTR_DIST_DIR}/quillmarsh_to_Rookfable.dll
           $<TARGET_FILE:quillmarsh_to_Rookfable>
   VERBATIM)
 add_custom_command(TARGET lstq POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QTR_DIST_DIR}
-  COMMAND ${CMAKE_STRIP} --strip-all -o ${QTR_DIST_DIR}/lstq.exe $<TARGET_FILE:lstq>
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_STRIP} --strip-all -o ${QTR_DIST_DIR}/lstq.exe $<TARGET_FILE:lstq>
   VERBATIM)
 
 # GoogleTest from its sources, built by the cross compiler: only when the
