@@ -43,6 +43,46 @@ trap 'rm -rf "$stage"' EXIT
 
 crlf() { sed 's/\r*$/\r/' "$1"; }
 
+# cmake -E tar sets each entry's modification time to --mtime, but the zip
+# also records the file's access and change times ("UT" extra field) and
+# owner ("ux"), which differ from build to build. Here, in every local and
+# central header of the zip, those times become the modification time and
+# the owner becomes 0:0. Only extra fields change, which no CRC covers.
+u16() { od -An -tu2 -j"$2" -N2 "$1" | tr -d ' '; }
+u32() { od -An -tu4 -j"$2" -N4 "$1" | tr -d ' '; }
+zeros() { dd if=/dev/zero of="$1" bs=1 seek="$2" count="$3" conv=notrunc 2>/dev/null; }
+fix_extra() {  # ZIP START LENGTH
+    at=$2
+    while [ "$at" -lt $(($2 + $3)) ]; do
+        tag=$(u16 "$1" "$at") length=$(u16 "$1" $((at + 2)))
+        if [ "$tag" -eq 21589 ]; then  # "UT": flags, then times of 4 bytes each
+            time=$((at + 9))
+            while [ "$time" -lt $((at + 4 + length)) ]; do
+                dd if="$1" bs=1 skip=$((at + 5)) count=4 2>/dev/null |
+                    dd of="$1" bs=1 seek="$time" conv=notrunc 2>/dev/null
+                time=$((time + 4))
+            done
+        elif [ "$tag" -eq 30837 ] && [ "$length" -eq 11 ]; then  # "ux": 4-byte uid and gid
+            zeros "$1" $((at + 6)) 4
+            zeros "$1" $((at + 11)) 4
+        fi
+        at=$((at + 4 + length))
+    done
+}
+fix_zip() {  # ZIP (no archive comment)
+    end=$(($(stat -c %s "$1") - 22))
+    [ "$(u32 "$1" "$end")" -eq 101010256 ] || fail "$1: no end of central directory"
+    entries=$(u16 "$1" $((end + 10))) entry=$(u32 "$1" $((end + 16)))
+    while [ "$entries" -gt 0 ]; do
+        [ "$(u32 "$1" "$entry")" -eq 33639248 ] || fail "$1: bad central directory"
+        name=$(u16 "$1" $((entry + 28))) extra=$(u16 "$1" $((entry + 30)))
+        comment=$(u16 "$1" $((entry + 32))) local=$(u32 "$1" $((entry + 42)))
+        fix_extra "$1" $((entry + 46 + name)) "$extra"
+        fix_extra "$1" $((local + 30 + $(u16 "$1" $((local + 26))))) "$(u16 "$1" $((local + 28)))"
+        entry=$((entry + 46 + name + extra + comment)) entries=$((entries - 1))
+    done
+}
+
 cp "$dist/quillmarsh_to_Rookfable.dll" "$dist/lstq.exe" "$stage/"
 cp "$dist/x64/quillmarsh_to_Rookfable.dll" "$stage/x64/"
 cp "$source/examples/mame_jp.lst" "$stage/examples/"
@@ -60,4 +100,5 @@ $examples examples/mame_jp.lst include/quillmarsh_to_Rookfable.h readme.txt READ
 find "$stage" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
 # The zip's DOS times are local times: TZ fixes them.
 (cd "$stage" && TZ=UTC cmake -E tar cf "$out/$name.zip" --format=zip --mtime="$mtime" $files SHA256SUMS)
+fix_zip "$out/$name.zip"
 echo "$out/$name.zip"
