@@ -75,11 +75,11 @@ fix_zip() {  # ZIP (no archive comment)
     entries=$(u16 "$1" $((end + 10))) entry=$(u32 "$1" $((end + 16)))
     while [ "$entries" -gt 0 ]; do
         [ "$(u32 "$1" "$entry")" -eq 33639248 ] || fail "$1: bad central directory"
-        name=$(u16 "$1" $((entry + 28))) extra=$(u16 "$1" $((entry + 30)))
-        comment=$(u16 "$1" $((entry + 32))) local=$(u32 "$1" $((entry + 42)))
-        fix_extra "$1" $((entry + 46 + name)) "$extra"
-        fix_extra "$1" $((local + 30 + $(u16 "$1" $((local + 26))))) "$(u16 "$1" $((local + 28)))"
-        entry=$((entry + 46 + name + extra + comment)) entries=$((entries - 1))
+        namelength=$(u16 "$1" $((entry + 28))) extra=$(u16 "$1" $((entry + 30)))
+        comment=$(u16 "$1" $((entry + 32))) header=$(u32 "$1" $((entry + 42)))
+        fix_extra "$1" $((entry + 46 + namelength)) "$extra"
+        fix_extra "$1" $((header + 30 + $(u16 "$1" $((header + 26))))) "$(u16 "$1" $((header + 28)))"
+        entry=$((entry + 46 + namelength + extra + comment)) entries=$((entries - 1))
     done
 }
 
