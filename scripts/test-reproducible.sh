@@ -15,8 +15,10 @@ work=$(cd "$1" && pwd)
 jobs=${JOBS:-2}
 elsewhere=$(mktemp -d "${TMPDIR:-/tmp}/qtr-reproducible.XXXXXX")
 trap 'rm -rf "$elsewhere"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+fail() { printf "FAIL: %s\n" "$*"; failures=$((failures + 1)); }
 
 # One time for both packages: the last commit's (release.sh's default).
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct 2>/dev/null || echo 1767225600)}

@@ -17,10 +17,12 @@ zip=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 x64=$(cd "$2" && pwd)
 i686=${3:+$(cd "$3" && pwd)}
 failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+fail() { printf "FAIL: %s\n" "$*"; failures=$((failures + 1)); }
 
 here=$(mktemp -d "${TMPDIR:-/tmp}/qtr-unpack.XXXXXX")
 trap 'rm -rf "$here"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 unpacked=$here/quillmarsh_to_Rookfable
 mkdir -p "$unpacked"
 (cd "$unpacked" && cmake -E tar xf "$zip")
@@ -42,8 +44,8 @@ if readme=$(iconv -f CP932 -t UTF-8 "$unpacked/readme.txt"); then
     lines=$(grep -c '' "$unpacked/readme.txt")
     [ "$(grep -c "$(printf '\r')\$" "$unpacked/readme.txt")" -eq "$lines" ] || fail "readme.txt has lines not ending in CR LF"
     for file in $files; do
-        windows=$(echo "$file" | tr / '\\')
-        echo "$readme" | grep -qF "$windows" || fail "readme.txt does not name $windows"
+        windows=$(printf '%s' "$file" | tr / '\\')
+        printf '%s\n' "$readme" | grep -qF -- "$windows" || fail "readme.txt does not name $windows"
     done
 else
     fail "readme.txt does not decode as Shift_JIS (CP932)"
