@@ -10,7 +10,8 @@
 #    through I686_BUILD's host test program.
 # A build runs its programs through its run-program.sh (written by CMake
 # when the build has an emulator); a part whose build has none is skipped
-# and said so. Run under cmake/wine-session.sh to keep one Wine server up.
+# and said so (also when QTR_SKIP_RETURN_CODE is set and the runner exits
+# with it). Run under cmake/wine-session.sh to keep one Wine server up.
 set -eu
 [ $# -ge 2 ] || { echo "usage: $0 ZIP X64_BUILD [I686_BUILD]" >&2; exit 2; }
 zip=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -60,6 +61,16 @@ part() {
         return
     fi
     run="sh $build/run-program.sh"
+    # A runner that cannot run programs here says so with the exit status
+    # QTR_SKIP_RETURN_CODE (when set), as CTest's SKIP_RETURN_CODE.
+    if [ -n "${QTR_SKIP_RETURN_CODE:-}" ]; then
+        status=0
+        $run "$lstq" --help >/dev/null 2>&1 || status=$?
+        if [ "$status" -eq "$QTR_SKIP_RETURN_CODE" ]; then
+            echo "SKIP: $name part (the runner of $build cannot run programs here)"
+            return
+        fi
+    fi
     host=$build/tests/windows/test_host.exe
     if [ ! -f "$host" ]; then
         fail "$name: no $host (build the test_host target)"
