@@ -17,6 +17,8 @@ fail() { echo "release: $*" >&2; exit 1; }
 version=$(sed -n 's/^project(quillmarsh_to_Rookfable VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
 [ -n "$version" ] || fail "no project version in CMakeLists.txt"
 name=quillmarsh_to_Rookfable-$version-win
+grep -q "バージョン $version\$" "$source/docs/readme-ja.txt" ||
+    fail "docs/readme-ja.txt does not give the version $version in its heading"
 
 # The machine field of a PE file's header: 014c for i386, 8664 for x86-64.
 machine() {
