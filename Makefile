@@ -10,6 +10,8 @@
 # make bench  the per-call cost of the exports against one scan (not a test);
 #             make bench-windows: both DLLs under Wine and the Linux build
 #             against glibc's strstr, on one list
+# make release       the Windows package: dist/quillmarsh_to_Rookfable-VERSION-win.zip
+#                    (make test-release: built twice, byte-identical; unpacked and run)
 # make fuzz   runs each fuzz target for FUZZ_TIME seconds (default 60); make test
 #             runs a few seconds of each and the thread stress test under
 #             ThreadSanitizer
@@ -19,9 +21,9 @@ BUILD ?= build
 CMAKE_BUILD = cmake --build
 
 .PHONY: all setup linux demo test test-linux test-sanitize clean windows test-windows bench bench-windows
-.PHONY: fuzz fuzz-build test-fuzz-smoke test-tsan regex-stack
+.PHONY: fuzz fuzz-build test-fuzz-smoke test-tsan regex-stack release test-release
 
-all: setup linux windows demo
+all: setup linux windows release demo
 
 setup:
 	sh scripts/setup.sh core
@@ -45,7 +47,7 @@ demo:
 	@echo "== lstq --check: the settings file as the plugin reads it"
 	cd $(BUILD)/demo && $(CURDIR)/dist/linux/lstq --check --utf8
 
-test: setup test-linux test-sanitize test-fuzz-smoke test-tsan test-windows
+test: setup test-linux test-sanitize test-fuzz-smoke test-tsan test-windows test-release
 
 test-linux: linux
 	cd $(BUILD)/linux && ctest --output-on-failure -j $(JOBS)
@@ -123,6 +125,27 @@ test-windows: windows
 		ctest --output-on-failure -j $(JOBS)
 	cd $(BUILD)/windows-x64 && sh $(CURDIR)/cmake/wine-session.sh $(CURDIR)/$(BUILD)/windows-x64/wine \
 		ctest --output-on-failure -j $(JOBS)
+
+# The Windows package (scripts/release.sh): both DLLs, lstq.exe, the
+# examples, the header, the Japanese readme, README.md, the license and the
+# sums, in one zip named after the project version of CMakeLists.txt.
+VERSION := $(shell awk '/^project/ && $$2 == "VERSION" {print $$3}' CMakeLists.txt)
+RELEASE_ZIP = dist/quillmarsh_to_Rookfable-$(VERSION)-win.zip
+release: windows
+	sh scripts/release.sh dist dist
+
+# Two clean builds of the deliverables at different paths give the same
+# bytes (a few minutes); then the zip is unpacked and its DLLs driven by the
+# host test program and lstq.exe --check run on every example: the x64 part
+# under wine64, the 32-bit part when the i686 build has an emulator
+# (skipped, and said so, when it has none).
+test-release: release
+	sh scripts/test-reproducible.sh $(BUILD)/reproducible $(RELEASE_ZIP)
+	$(CMAKE_BUILD) $(BUILD)/windows-x64 -j $(JOBS) --target test_host lstq
+	if [ -f $(BUILD)/windows-i686/run-program.sh ]; then \
+		$(CMAKE_BUILD) $(BUILD)/windows-i686 -j $(JOBS) --target test_host; fi
+	sh cmake/wine-session.sh $(CURDIR)/$(BUILD)/windows-x64/wine \
+		sh scripts/test-unpack.sh $(RELEASE_ZIP) $(BUILD)/windows-x64 $(BUILD)/windows-i686
 
 # Per-call cost of every list export against the floor of one strstr scan,
 # on generated lists of 10,000, 40,000 and 160,000 entries (about a minute

@@ -7,6 +7,16 @@
 foreach(target quillmarsh_to_Rookfable lstq)
   target_link_options(${target} PRIVATE -static)
 endforeach()
+
+# Reproducible deliverables: two builds of the same sources, in any
+# directory, give the same bytes. The linker leaves the PE header's time
+# stamp at zero, and no path of the build machine is compiled in (__FILE__
+# in a library header, say).
+foreach(target quillmarsh_to_Rookfable lstq)
+  target_link_options(${target} PRIVATE -Wl,--no-insert-timestamp)
+endforeach()
+target_compile_options(qtr_core PUBLIC
+  -ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
 add_link_options(-static)  # the test programs made after this, too
 target_sources(quillmarsh_to_Rookfable PRIVATE plugin/dllmain.cpp)
 set_target_properties(quillmarsh_to_Rookfable PROPERTIES
@@ -27,16 +37,17 @@ set_property(SOURCE list/scan.cpp APPEND PROPERTY COMPILE_OPTIONS -Wa,-muse-unal
 
 # The deliverables, stripped, in QTR_DIST_DIR (the Makefile points it at
 # dist/ or dist/x64/). The build directory keeps the unstripped DLL for the
-# checks that need its symbols.
+# checks that need its symbols. strip writes the time of day into the PE
+# header unless SOURCE_DATE_EPOCH says otherwise: 0, as the linker leaves it.
 set(QTR_DIST_DIR ${CMAKE_BINARY_DIR}/dist CACHE PATH "Where the stripped DLL and lstq.exe go")
 add_custom_command(TARGET quillmarsh_to_Rookfable POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QTR_DIST_DIR}
-  COMMAND ${CMAKE_STRIP} --strip-all -o ${QTR_DIST_DIR}/quillmarsh_to_Rookfable.dll
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_STRIP} --strip-all -o ${QTR_DIST_DIR}/quillmarsh_to_Rookfable.dll
           $<TARGET_FILE:quillmarsh_to_Rookfable>
   VERBATIM)
 add_custom_command(TARGET lstq POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QTR_DIST_DIR}
-  COMMAND ${CMAKE_STRIP} --strip-all -o ${QTR_DIST_DIR}/lstq.exe $<TARGET_FILE:lstq>
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_STRIP} --strip-all -o ${QTR_DIST_DIR}/lstq.exe $<TARGET_FILE:lstq>
   VERBATIM)
 
 # GoogleTest from its sources, built by the cross compiler: only when the

@@ -11,11 +11,14 @@
 //   <!-- lstq cfg=PATH cwd=DIR status=N --> a ```console block whose first
 //   line is "$ lstq ARGS" and the rest its output, with the working
 //   directory shown as DIR; ends with <!-- end lstq -->.
+// The Japanese readme of the Windows package has a plain-text form of the
+// examples of its own (see the last test).
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -136,43 +139,48 @@ protected:
         }
     }
 
-    void CheckExample(const Block& block) {
-        ASSERT_EQ(block.words.size(), 1u);
-        const std::string& path = block.words[0];
-        PlaceSettings(path);
-        if (path != "none") {
-            const std::string bytes = ReadBytes(kSource / path);
-            EXPECT_TRUE(lstq::CheckShiftJis(bytes).ok()) << path << " is not Shift_JIS";
-            for (size_t at = 0; (at = bytes.find('\n', at)) != std::string::npos; ++at) {
-                EXPECT_TRUE(at > 0 && bytes[at - 1] == '\r') << path << ": a line ends in LF alone";
-            }
-            EXPECT_EQ(lstq::ShiftJisToUtf8(bytes), Joined(block.code, "\r\n"))
-                << path << " differs from the guide";
+    // The settings file at path (in examples/) is Shift_JIS with CR LF and,
+    // converted, is the text a document shows.
+    void CheckSettingsFile(const std::string& path, const std::vector<std::string>& shown) {
+        const std::string bytes = ReadBytes(kSource / path);
+        EXPECT_TRUE(lstq::CheckShiftJis(bytes).ok()) << path << " is not Shift_JIS";
+        for (size_t at = 0; (at = bytes.find('\n', at)) != std::string::npos; ++at) {
+            EXPECT_TRUE(at > 0 && bytes[at - 1] == '\r') << path << ": a line ends in LF alone";
         }
-        ASSERT_GE(block.rows.size(), 2u) << "no answers shown";
+        EXPECT_EQ(lstq::ShiftJisToUtf8(bytes), Joined(shown, "\r\n"))
+            << path << " differs from the document";
+    }
+
+    // What the plugin answers, as the guide's tables show it: `text`,
+    // "no version" or "not found".
+    static std::string Shown(const std::string& function, const std::string& name) {
         const std::map<std::string, lstq::ListFunction> functions = {{"GetTitle", GetTitle},
                                                                      {"GetKana", GetKana},
                                                                      {"GetMaker", GetMaker},
                                                                      {"GetVersion", GetVersion}};
+        EXPECT_EQ(functions.count(function), 1u) << "no function " << function;
+        if (functions.count(function) == 0) return "";
+        static const std::string list = ReadBytes(kSource / "examples" / "mame_jp.lst");
+        const lstq::Answer answer = lstq::Ask(functions.at(function), list.c_str(), name.c_str());
+        if (answer.code == ResultNoField) return "no version";
+        if (answer.code == ResultNotFound) return "not found";
+        return "`" + lstq::ShiftJisToUtf8(answer.text) + "`";
+    }
+
+    void CheckExample(const Block& block) {
+        ASSERT_EQ(block.words.size(), 1u);
+        const std::string& path = block.words[0];
+        PlaceSettings(path);
+        if (path != "none") CheckSettingsFile(path, block.code);
+        ASSERT_GE(block.rows.size(), 2u) << "no answers shown";
         const std::vector<std::string>& header = block.rows[0];
-        const std::string list = ReadBytes(kSource / "examples" / "mame_jp.lst");
         for (size_t r = 1; r < block.rows.size(); ++r) {
             const std::vector<std::string>& row = block.rows[r];
             ASSERT_EQ(row.size(), header.size());
             const std::string name = row[0].substr(1, row[0].size() - 2);
             for (size_t c = 1; c < row.size(); ++c) {
-                ASSERT_EQ(functions.count(header[c]), 1u) << "column " << header[c];
-                const lstq::Answer answer =
-                    lstq::Ask(functions.at(header[c]), list.c_str(), name.c_str());
-                std::string shown;
-                if (answer.code == ResultNoField) {
-                    shown = "no version";
-                } else if (answer.code == ResultNotFound) {
-                    shown = "not found";
-                } else {
-                    shown = "`" + lstq::ShiftJisToUtf8(answer.text) + "`";
-                }
-                EXPECT_EQ(row[c], shown) << header[c] << " for " << name << " with " << path;
+                EXPECT_EQ(row[c], Shown(header[c], name))
+                    << header[c] << " for " << name << " with " << path;
             }
         }
     }
@@ -223,6 +231,88 @@ TEST_F(Guide, ExamplesAndTranscriptsAreWhatThePluginAnswers) {
     for (const auto& entry : fs::directory_iterator(kSource / "examples" / "settings")) {
         const std::string path = "examples/settings/" + entry.path().filename().string();
         EXPECT_EQ(shown.count(path), 1u) << path << " is not shown in the guide";
+    }
+}
+
+// The Japanese readme shipped in the Windows package (docs/readme-ja.txt,
+// UTF-8 here, Shift_JIS in the package). A plain-text example there:
+//   【設定例】examples\settings\NAME.cfg   (or 【設定例】なし: no settings file)
+//       │LINE OF THE FILE                  (the file, one line each after │)
+//       name  GetTitle   「ANSWER」          (or バージョンなし: no version)
+//             GetVersion 「ANSWER」          (the name of the line above)
+// and it ends at the next empty line.
+TEST_F(Guide, JapaneseReadmeExamplesAreWhatThePluginAnswers) {
+    const std::string marker = "【設定例】";
+    const std::regex answerLine(R"(^ +(?:([a-z0-9]+) +)?(Get[A-Za-z]+) +(.*)$)");
+    std::istringstream text(ReadBytes(kSource / "docs" / "readme-ja.txt"));
+    std::set<std::string> shown;
+    std::string path, name;
+    std::vector<std::string> file;
+    size_t number = 0, answers = 0;
+    bool inBlock = false;
+    auto finish = [&] {
+        if (!inBlock) return;
+        EXPECT_GT(answers, 0u) << path << ": no answers shown";
+        if (path != "none") CheckSettingsFile(path, file);
+        inBlock = false;
+    };
+    const std::string bar = "│";
+    for (std::string line; std::getline(text, line);) {
+        ++number;
+        SCOPED_TRACE("docs/readme-ja.txt:" + std::to_string(number));
+        if (line.rfind(marker, 0) == 0) {
+            finish();
+            path = line.substr(marker.size());
+            path = path.rfind("なし", 0) == 0 ? "none" : path.substr(0, path.find(' '));
+            for (char& c : path) {
+                if (c == '\\') c = '/';
+            }
+            shown.insert(path);
+            PlaceSettings(path);
+            file.clear();
+            answers = 0;
+            name.clear();
+            inBlock = true;
+            continue;
+        }
+        if (!inBlock) continue;
+        if (line.empty()) {
+            finish();
+            continue;
+        }
+        const size_t start = line.find_first_not_of(' ');
+        std::smatch match;
+        if (line.compare(start, bar.size(), bar) == 0) {
+            EXPECT_EQ(answers, 0u) << "a file line among the answers";
+            file.push_back(line.substr(start + bar.size()));
+        } else if (std::regex_match(line, match, answerLine)) {
+            if (match[1].matched) name = match[1];
+            ASSERT_FALSE(name.empty()) << "an answer before any name";
+            std::string answer = match[3];
+            const std::string open = "「", close = "」";
+            if (answer == "バージョンなし") {
+                answer = "no version";
+            } else if (answer == "見つからない") {
+                answer = "not found";
+            } else {
+                ASSERT_TRUE(answer.size() > open.size() + close.size() &&
+                            answer.rfind(open, 0) == 0 &&
+                            answer.compare(answer.size() - close.size(), close.size(), close) == 0)
+                    << "an answer is 「text」, バージョンなし or 見つからない: " << answer;
+                answer = "`" +
+                         answer.substr(open.size(), answer.size() - open.size() - close.size()) +
+                         "`";
+            }
+            EXPECT_EQ(answer, Shown(match[2], name)) << match[2] << " for " << name << " with "
+                                                     << path;
+            ++answers;
+        }
+    }
+    finish();
+    EXPECT_EQ(shown.count("none"), 1u) << "the defaults are not shown";
+    for (const auto& entry : fs::directory_iterator(kSource / "examples" / "settings")) {
+        const std::string example = "examples/settings/" + entry.path().filename().string();
+        EXPECT_EQ(shown.count(example), 1u) << example << " is not shown in readme-ja.txt";
     }
 }
 
