@@ -51,21 +51,21 @@ std::wstring Wide(const std::string& text) {
     return wide;
 }
 
-// Counts the C++ exceptions thrown anywhere in the process. On x86-64
-// Windows a C++ throw is a Windows exception with this code, raised before
-// any handler runs, so a vectored handler sees every one, caught or not.
-constexpr DWORD kGccThrow = 0x20474343;
-
 #if defined(__i386__)
 const wchar_t* const kSharedRuntimeDll = L"libgcc_s_dw2-1.dll";
 #else
 const wchar_t* const kSharedRuntimeDll = L"libgcc_s_seh-1.dll";
-#endif
+
+// Counts the C++ exceptions thrown anywhere in the process. On x86-64
+// Windows a C++ throw is a Windows exception with this code, raised before
+// any handler runs, so a vectored handler sees every one, caught or not.
+constexpr DWORD kGccThrow = 0x20474343;
 std::atomic<int> gThrows{0};
 LONG CALLBACK CountThrows(EXCEPTION_POINTERS* info) {
     if (info->ExceptionRecord->ExceptionCode == kGccThrow) ++gThrows;
     return EXCEPTION_CONTINUE_SEARCH;
 }
+#endif
 
 class Host : public ::testing::Test {
 protected:
@@ -270,11 +270,11 @@ TEST_F(Host, GetTitleLeavesTheCRuntimeInTheJapaneseLocale) {
     EXPECT_EQ(___lc_codepage_func(), 932u);
 }
 
+// 32-bit DWARF unwinding raises no Windows exception to count: there,
+// test_throws counts the throws of the library's code (as on every
+// platform), and this test is not built.
+#if !defined(__i386__)
 TEST_F(Host, NothingIsThrownOnTheNormalPaths) {
-#if defined(__i386__)
-    GTEST_SKIP() << "32-bit DWARF unwinding raises no Windows exception to count; test_throws "
-                    "counts the throws of the library's code on every platform";
-#endif
     PVOID handler = ::AddVectoredExceptionHandler(1, CountThrows);
     ASSERT_NE(handler, nullptr);
     gThrows = 0;
@@ -306,6 +306,7 @@ TEST_F(Host, NothingIsThrownOnTheNormalPaths) {
     EXPECT_GT(gThrows, 0);
     ::RemoveVectoredExceptionHandler(handler);
 }
+#endif
 
 TEST_F(Host, ServesSeveralThreadsAtOnce) {
     WriteSettings("\\(.+?\\)\r\n10\r\n1\r\n");
