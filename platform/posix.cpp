@@ -72,12 +72,16 @@ long ReadWorkingDirectoryFile(const char* fileName, char* buffer, size_t capacit
     return static_cast<long>(total);
 }
 
+size_t TextLength(const char* /*bytes*/, size_t count) { return count; }
+
 const char* FindListKey(const char* text, const char* key, size_t /*keyLength*/) {
     // glibc's strstr scans as fast as memory can be read.
     return std::strstr(text, key);
 }
 
 const char* JapaneseLocaleName() { return "ja_JP.sjis"; }
+
+std::locale PatternLocale() { return std::locale(); }
 
 namespace {
 
