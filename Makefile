@@ -5,7 +5,7 @@
 # make windows       the Windows DLL and lstq.exe, cross-built: dist/ (32-bit,
 #                    the deliverable) and dist/x64/ (64-bit)
 # make test-windows  checks both DLLs and runs the tests of the 64-bit build
-#                    under wine64
+#                    under wine64, comparing its answers with the Linux build's
 # make bench  the per-call cost of the exports against one scan (not a test);
 #             make bench-windows: the same through the x64 DLL under wine64
 # make fuzz   runs each fuzz target for FUZZ_TIME seconds (default 60); make test
@@ -17,7 +17,7 @@ BUILD ?= build
 CMAKE_BUILD = cmake --build
 
 .PHONY: all setup linux demo test test-linux test-sanitize clean windows test-windows bench bench-windows
-.PHONY: fuzz fuzz-build test-fuzz-smoke test-tsan regex-stack
+.PHONY: fuzz fuzz-build test-fuzz-smoke test-tsan regex-stack ctype-table
 
 all: setup linux windows demo
 
@@ -91,10 +91,27 @@ regex-stack:
 		sh scripts/regex-stack.sh 1024 sh $(CURDIR)/cmake/wine-run.sh $(CURDIR)/$(BUILD)/regex-stack/wine \
 			$(BUILD)/regex-stack/regex_stack.exe; fi
 
+# The C library's classification of every byte under the Japanese locale:
+# glibc's ja_JP.sjis against the C runtime's "japanese" of a 64-bit Windows
+# program under wine64, and where they differ (docs/platforms.md).
+ctype-table: setup
+	sh scripts/setup.sh windows
+	mkdir -p $(BUILD)/ctype-table
+	$(CXX) -O2 -std=c++17 tools/ctype_table.cpp -o $(BUILD)/ctype-table/ctype_table
+	x86_64-w64-mingw32-g++-posix -O2 -std=c++17 -static tools/ctype_table.cpp \
+		-o $(BUILD)/ctype-table/ctype_table.exe
+	$(BUILD)/ctype-table/ctype_table >$(BUILD)/ctype-table/linux.txt
+	sh cmake/wine-run.sh $(CURDIR)/$(BUILD)/ctype-table/wine $(BUILD)/ctype-table/ctype_table.exe \
+		| tr -d '\r' >$(BUILD)/ctype-table/windows.txt
+	diff $(BUILD)/ctype-table/linux.txt $(BUILD)/ctype-table/windows.txt || true
+
 # The cross builds: i686 (PE32) is what hosts load; x86-64 (PE32+) is the
 # same code, which wine64 can run for the tests.
 # (The toolchain file counts at the first configure only: no warning after.)
-WINDOWS_CMAKE = -DCMAKE_BUILD_TYPE=Release -DQTR_BUILD_TESTS=ON --no-warn-unused-cli
+# The Windows tests compare the DLLs' answers with the Linux build's
+# (tests/compare_answers.sh), so test-windows builds that first.
+WINDOWS_CMAKE = -DCMAKE_BUILD_TYPE=Release -DQTR_BUILD_TESTS=ON --no-warn-unused-cli \
+	-DQTR_LINUX_BUILD_DIR=$(CURDIR)/$(BUILD)/linux
 windows:
 	sh scripts/setup.sh windows
 	cmake -S . -B $(BUILD)/windows-i686 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
@@ -106,7 +123,7 @@ windows:
 	@i686-w64-mingw32-objdump -f dist/quillmarsh_to_Rookfable.dll | grep format
 	@x86_64-w64-mingw32-objdump -f dist/x64/quillmarsh_to_Rookfable.dll | grep format
 
-test-windows: windows
+test-windows: linux windows
 	$(CMAKE_BUILD) $(BUILD)/windows-i686 -j $(JOBS)
 	$(CMAKE_BUILD) $(BUILD)/windows-x64 -j $(JOBS)
 	cd $(BUILD)/windows-i686 && ctest --output-on-failure -j $(JOBS)

@@ -164,12 +164,20 @@ void ReadClassification(std::ctype_base::mask* table) {
     }
 }
 
+// A ctype<char> over a table of ours. refs 1: no locale ever deletes it; it
+// is a static object (the destructor is public for that alone).
+class TableCtype : public std::ctype<char> {
+public:
+    explicit TableCtype(const mask* table) : std::ctype<char>(table, false, 1) {}
+    ~TableCtype() override = default;
+};
+
 // MinGW's libstdc++ has only the classic locale, whose ctype<char> knows
 // ASCII alone. The Japanese one is made here: the classic locale with a
 // ctype<char> whose table is what the C runtime answers under "japanese"
 // (code page 932: half-width katakana A6-DF are letters, A1-A5
 // punctuation). The table and the facet are this module's own and live as
-// long as it does; refs 1 means no locale ever deletes the facet.
+// long as it does.
 std::locale BuildPatternLocale() {
     static std::ctype_base::mask table[std::ctype<char>::table_size];
     AcquireSRWLockExclusive(&switching);
@@ -178,7 +186,7 @@ std::locale BuildPatternLocale() {
     if (japanese) ReadClassification(table);
     ReleaseSRWLockExclusive(&switching);
     if (!japanese) return std::locale::classic();
-    static std::ctype<char> facet(table, false, 1);
+    static TableCtype facet(table);
     std::locale locale(std::locale::classic(), &facet);  // may throw std::bad_alloc
     // Filled before any other thread can see the facet.
     FillNarrowCache(locale);
