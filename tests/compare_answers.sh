@@ -43,7 +43,7 @@ fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qtr-answers.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/linux" "$work/other"
+mkdir "$work/linux" "$work/other" "$work/linux.cases" "$work/other.cases"
 
 "$linux_answers" "$linux_plugin" "$cases" "$work/linux" >"$work/linux.out" 2>"$work/linux.err"
 status=$?
@@ -81,49 +81,50 @@ fi
 split_cases() {
     awk -v dir="$2" 'BEGIN { f = dir "/0" } /^case / { f = dir "/" $2; next } /^end / { next } { print > f }' "$1"
 }
-split_cases "$work/linux.out" "$work/linux"
-split_cases "$work/other.out" "$work/other"
+split_cases "$work/linux.out" "$work/linux.cases"
+split_cases "$work/other.out" "$work/other.cases"
+linux=$work/linux.cases other=$work/other.cases
 
 failed=0 same=0 allowed=0
-for file in "$work/linux"/*; do
+for file in "$linux"/*; do
     name=$(basename "$file")
     twin=$name
     for pair in $windows_as; do
         [ "${pair%%=*}" = "$name" ] && twin=${pair#*=}
     done
-    if [ ! -f "$work/other/$name" ]; then
+    if [ ! -f "$other/$name" ]; then
         echo "FAIL $name: not answered"
         failed=$((failed + 1))
         continue
     fi
     case " $host_dependent " in
         *" $name "*)
-            if cmp -s "$file" "$work/other/$name"; then
+            if cmp -s "$file" "$other/$name"; then
                 echo "same $name (allowed to differ: the C runtime's classification)"
             else
                 echo "allowed difference $name (the C runtime's classification):"
-                diff "$file" "$work/other/$name" | sed -n 's/^[<>]/    &/p'
+                diff "$file" "$other/$name" | sed -n 's/^[<>]/    &/p'
             fi
             allowed=$((allowed + 1))
             continue
             ;;
     esac
     if [ "$twin" != "$name" ]; then
-        if cmp -s "$work/linux/$twin" "$work/other/$name"; then
+        if cmp -s "$linux/$twin" "$other/$name"; then
             echo "allowed difference $name (Ctrl-Z ends the file): answers as $twin on Linux"
             allowed=$((allowed + 1))
         else
             echo "FAIL $name: does not answer as $twin does on Linux"
-            diff "$work/linux/$twin" "$work/other/$name" | sed -n 's/^[<>]/    &/p'
+            diff "$linux/$twin" "$other/$name" | sed -n 's/^[<>]/    &/p'
             failed=$((failed + 1))
         fi
         continue
     fi
-    if cmp -s "$file" "$work/other/$name"; then
+    if cmp -s "$file" "$other/$name"; then
         same=$((same + 1))
     else
         echo "FAIL $name: answers differ (< Linux, > this build)"
-        diff "$file" "$work/other/$name" | sed -n 's/^[<>]/    &/p'
+        diff "$file" "$other/$name" | sed -n 's/^[<>]/    &/p'
         failed=$((failed + 1))
     fi
 done
