@@ -49,9 +49,11 @@ void SwitchToJapaneseLocale();
 // SwitchToJapaneseLocale made Japanese. On Windows, where the standard
 // library has no named locale, the classic locale with a character
 // classification copied from the C runtime's Japanese locale (built once
-// per process; the classic one when the C runtime has no Japanese locale).
-// Only the first call on Windows allocates, and may throw std::bad_alloc;
-// nothing else is ever thrown.
+// per process by the first call, which switches the C runtime to it as
+// SwitchToJapaneseLocale does; the classic locale when the C runtime has no
+// Japanese locale). Only that first call allocates, and it may throw
+// std::bad_alloc (and is then made again by the next); nothing else is
+// ever thrown. Safe to call from several threads at once.
 std::locale PatternLocale();
 
 // The locale's name on this platform, as SwitchToJapaneseLocale asks for it.

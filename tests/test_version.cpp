@@ -114,6 +114,26 @@ TEST(FindVersion, ClassesAreTheJapaneseLocales) {
     }
 }
 
+// The pattern's locale changes classes only: every byte stands for itself
+// (translate), and case folding, which no pattern asks for, still folds
+// ASCII alone.
+TEST(FindVersion, ThePatternLocaleTranslatesNoByte) {
+    platform::SwitchToJapaneseLocale();
+    std::regex_traits<char> traits;
+    traits.imbue(platform::PatternLocale());
+    for (int b = 0; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        EXPECT_EQ(traits.translate(c), c) << b;
+        const char folded = b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : c;
+        EXPECT_EQ(traits.translate_nocase(c), folded) << b;
+    }
+    std::regex pattern;
+    pattern.imbue(platform::PatternLocale());
+    pattern.assign("\xB1[\xA6-\xDF]");
+    EXPECT_TRUE(std::regex_match("\xB1\xDF", pattern));
+    EXPECT_FALSE(std::regex_match("\xB1\xA5", pattern));
+}
+
 TEST(FindVersion, OverlongTitleHasNoVersion) {
     const std::string title(kMaxPatternTitle - 6, 'x');
     EXPECT_EQ(Version(title + " (Rev)"), "(Rev)");
