@@ -8,6 +8,8 @@
 #                    under wine64, comparing its answers with the Linux build's
 # make bench  the per-call cost of the exports against one scan (not a test);
 #             make bench-windows: the same through the x64 DLL under wine64
+# make ctype-table   the Japanese locale's classification of every byte,
+#                    glibc's against msvcrt's under wine64 (docs/platforms.md)
 # make fuzz   runs each fuzz target for FUZZ_TIME seconds (default 60); make test
 #             runs a few seconds of each and the thread stress test under
 #             ThreadSanitizer
