@@ -1,13 +1,37 @@
-# Sourced by wine-run.sh and wine-session.sh with the Wine prefix in $prefix.
-# Sets up the environment for a headless, quiet wine64 and makes the prefix
-# on first use. $loader is the wine64 program, $wineserver its server.
+# Sourced by wine-run.sh and wine-session.sh with the Wine prefix in $prefix
+# and the kind of Wine in $bits (64, or 32 for the i686 build). Sets up the
+# environment for a headless, quiet Wine and makes the prefix on first use.
+# $loader is the Wine program, $wineserver its server.
+#
+# The 32-bit Wine needs a kernel that runs 32-bit programs. Where it does
+# not ("Exec format error"), wine_runs is "no" and $wine_refusal says why:
+# the callers then report the 32-bit programs as skipped (exit status 77,
+# CTest's SKIP_RETURN_CODE of those tests), never as passed.
 export WINEPREFIX="$prefix" WINEDEBUG=-all
 # No .NET or HTML engine: the prefix is made without asking to download them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 
-loader=/usr/lib/wine/wine64
-[ -x "$loader" ] || loader=$(command -v wine64 || command -v wine)
+wine_skip_status=77
+wine_runs=yes
+wine_refusal=""
+if [ "${bits:-64}" = 32 ]; then
+    export WINEARCH=win32
+    loader=/usr/lib/wine/wine
+    if [ ! -x "$loader" ]; then
+        wine_runs=no
+        wine_refusal="32-bit Wine is not installed ($loader; scripts/setup.sh windows installs it)"
+    elif ! probe=$("$loader" --version 2>&1 </dev/null); then
+        wine_runs=no
+        case $probe in
+            *"Exec format error"*) wine_refusal="this machine's kernel refuses 32-bit programs (Exec format error)" ;;
+            *) wine_refusal="32-bit Wine does not start: $probe" ;;
+        esac
+    fi
+else
+    loader=/usr/lib/wine/wine64
+    [ -x "$loader" ] || loader=$(command -v wine64 || command -v wine)
+fi
 export WINELOADER="$loader"
 wineserver="$(dirname "$loader")/wineserver"
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
@@ -15,13 +39,15 @@ wineserver="$(dirname "$loader")/wineserver"
 # Several programs may start at once: the lock is always taken, so that no
 # one goes on while another is still making the prefix (its files appear
 # while the server that wrote them is shutting down).
-mkdir -p "$(dirname "$prefix")"
-(
-    flock 9
-    if [ ! -f "$prefix/system.reg" ]; then
-        "$loader" wineboot --init </dev/null >/dev/null 2>&1 || true
-        # wineboot returns before the prefix is written out; the server
-        # writes it when it stops.
-        "$wineserver" -w 2>/dev/null || true
-    fi
-) 9>"$prefix.lock"
+if [ "$wine_runs" = yes ]; then
+    mkdir -p "$(dirname "$prefix")"
+    (
+        flock 9
+        if [ ! -f "$prefix/system.reg" ]; then
+            "$loader" wineboot --init </dev/null >/dev/null 2>&1 || true
+            # wineboot returns before the prefix is written out; the server
+            # writes it when it stops.
+            "$wineserver" -w 2>/dev/null || true
+        fi
+    ) 9>"$prefix.lock"
+fi

@@ -65,4 +65,17 @@ const char* JapaneseLocaleName();
 // "Japanese_Japan.932".
 bool InJapaneseLocale();
 
+// Makes sure that a C++ exception thrown inside the library is caught
+// inside it. On 32-bit Windows the library's unwind tables may have gone
+// to another module's unwinder at load (see platform/unwind.cpp); they are
+// then registered with the library's own, once per process. Elsewhere it
+// does nothing. Called before anything that can throw; cheap after the
+// first call, never throws, safe from several threads at once.
+void PrepareExceptionHandling();
+
+// True when the library's own unwinder knows the library's frames (always,
+// but on 32-bit Windows before PrepareExceptionHandling in a process that
+// had the shared runtime loaded first). For the tests.
+bool OwnUnwinderKnowsItsFrames();
+
 }  // namespace qtr::platform

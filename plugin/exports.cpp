@@ -4,6 +4,7 @@
 #include <string>
 
 #include "list/lookup.h"
+#include "platform/platform.h"
 #include "plugin/identity.h"
 #include "plugin/result.h"
 #include "quillmarsh_to_Rookfable.h"
@@ -16,9 +17,12 @@ using namespace qtr;
 
 // Runs one export's body. The only exception the bodies can meet is memory
 // running out (pattern errors are handled where they occur); whatever it
-// is, the host gets a result code, never an unwinding stack.
+// is, the host gets a result code, never an unwinding stack. The unwinder
+// is made ready first: on 32-bit Windows its tables may have gone to
+// another module's runtime when the DLL was loaded.
 template <typename Body>
 int32_t Guarded(Body body) noexcept {
+    platform::PrepareExceptionHandling();
     try {
         return body();
     } catch (...) {

@@ -54,8 +54,14 @@ for part in "$@"; do
             japanese_locale
             ;;
         windows)
+            # 32-bit Wine, for the DLL that hosts load, is an i386 package.
+            if ! dpkg --print-foreign-architectures | grep -qx i386; then
+                echo "setup: adding the i386 architecture"
+                dpkg --add-architecture i386
+                updated=no  # the package lists must be read again
+            fi
             need g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 \
-                binutils-mingw-w64-x86-64 wine64 googletest
+                binutils-mingw-w64-x86-64 wine64 wine32:i386 googletest
             ;;
         fuzz)
             need clang libclang-rt-14-dev

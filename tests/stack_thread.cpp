@@ -23,13 +23,19 @@ void Run(Job& job) {
 }  // namespace
 
 #if defined(_WIN32)
+namespace {
+
+// A thread routine is __stdcall on 32-bit Windows, which a lambda is not.
+DWORD WINAPI StartJob(LPVOID argument) {
+    Run(*static_cast<Job*>(argument));
+    return 0;
+}
+
+}  // namespace
+
 bool RunOnStack(size_t stackSize, const std::function<void()>& body) {
     Job job{&body, false};
-    auto start = [](LPVOID argument) -> DWORD {
-        Run(*static_cast<Job*>(argument));
-        return 0;
-    };
-    HANDLE thread = CreateThread(nullptr, stackSize, start, &job,
+    HANDLE thread = CreateThread(nullptr, stackSize, StartJob, &job,
                                  STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (thread == nullptr) return false;
     WaitForSingleObject(thread, INFINITE);
