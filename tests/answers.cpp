@@ -27,6 +27,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #if defined(_WIN32)
@@ -276,13 +277,15 @@ int main(int argc, char** argv) {
         std::cerr << "answers: cannot load the plugin " << argv[1] << "\n";
         return 2;
     }
-    char buffer[64];
-    char* out = buffer;
     std::cout << "GetPluginVersion " << plugin.version() << "\n";
-    std::cout << "GetPluginAuthor " << plugin.author(&out, sizeof buffer) << " "
-              << Hex(buffer, std::char_traits<char>::length(buffer)) << "\n";
-    std::cout << "GetPluginInfo " << plugin.info(&out, sizeof buffer) << " "
-              << Hex(buffer, std::char_traits<char>::length(buffer)) << "\n";
+    for (const auto& [name, function] : {std::make_pair("GetPluginAuthor", plugin.author),
+                                         std::make_pair("GetPluginInfo", plugin.info)}) {
+        char buffer[128];
+        char* out = buffer;
+        const int32_t written = function(&out, sizeof buffer);
+        std::cout << name << " " << written << " "
+                  << Hex(buffer, written < 0 ? 0 : static_cast<size_t>(written) + 1) << "\n";
+    }
 
     const std::filesystem::path work = argv[3];
     int mismatches = 0;
