@@ -6,12 +6,15 @@
 #                    the deliverable) and dist/x64/ (64-bit)
 # make test-windows  checks both DLLs and runs the tests of both builds under
 #                    Wine (the 32-bit ones skipped where the kernel refuses
-#                    32-bit programs)
+#                    32-bit programs), comparing their answers with the
+#                    Linux build's
 # make bench  the per-call cost of the exports against one scan (not a test);
 #             make bench-windows: both DLLs under Wine and the Linux build
 #             against glibc's strstr, on one list
 # make release       the Windows package: dist/quillmarsh_to_Rookfable-VERSION-win.zip
 #                    (make test-release: built twice, byte-identical; unpacked and run)
+# make ctype-table   the Japanese locale's classification of every byte,
+#                    glibc's against msvcrt's under wine64 (docs/platforms.md)
 # make fuzz   runs each fuzz target for FUZZ_TIME seconds (default 60); make test
 #             runs a few seconds of each and the thread stress test under
 #             ThreadSanitizer
@@ -21,7 +24,7 @@ BUILD ?= build
 CMAKE_BUILD = cmake --build
 
 .PHONY: all setup linux demo test test-linux test-sanitize clean windows test-windows bench bench-windows
-.PHONY: fuzz fuzz-build test-fuzz-smoke test-tsan regex-stack release test-release
+.PHONY: fuzz fuzz-build test-fuzz-smoke test-tsan regex-stack release test-release ctype-table
 
 all: setup linux windows release demo
 
@@ -103,10 +106,27 @@ regex-stack:
 				$(CURDIR)/$(BUILD)/regex-stack/wine32 $(BUILD)/regex-stack/regex_stack32.exe; \
 		else echo "regex-stack: 32-bit engine not measured: this machine's kernel refuses 32-bit programs"; fi; fi
 
+# The C library's classification of every byte under the Japanese locale:
+# glibc's ja_JP.sjis against the C runtime's "japanese" of a 64-bit Windows
+# program under wine64, and where they differ (docs/platforms.md).
+ctype-table: setup
+	sh scripts/setup.sh windows
+	mkdir -p $(BUILD)/ctype-table
+	$(CXX) -O2 -std=c++17 tools/ctype_table.cpp -o $(BUILD)/ctype-table/ctype_table
+	x86_64-w64-mingw32-g++-posix -O2 -std=c++17 -static tools/ctype_table.cpp \
+		-o $(BUILD)/ctype-table/ctype_table.exe
+	$(BUILD)/ctype-table/ctype_table >$(BUILD)/ctype-table/linux.txt
+	sh cmake/wine-run.sh $(CURDIR)/$(BUILD)/ctype-table/wine $(BUILD)/ctype-table/ctype_table.exe \
+		| tr -d '\r' >$(BUILD)/ctype-table/windows.txt
+	diff $(BUILD)/ctype-table/linux.txt $(BUILD)/ctype-table/windows.txt || true
+
 # The cross builds: i686 (PE32) is what hosts load; x86-64 (PE32+) is the
 # same code, which wine64 can run for the tests.
 # (The toolchain file counts at the first configure only: no warning after.)
-WINDOWS_CMAKE = -DCMAKE_BUILD_TYPE=Release -DQTR_BUILD_TESTS=ON --no-warn-unused-cli
+# The Windows tests compare the DLLs' answers with the Linux build's
+# (tests/compare_answers.sh), so test-windows builds that first.
+WINDOWS_CMAKE = -DCMAKE_BUILD_TYPE=Release -DQTR_BUILD_TESTS=ON --no-warn-unused-cli \
+	-DQTR_LINUX_BUILD_DIR=$(CURDIR)/$(BUILD)/linux
 windows:
 	sh scripts/setup.sh windows
 	cmake -S . -B $(BUILD)/windows-i686 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
@@ -118,7 +138,7 @@ windows:
 	@i686-w64-mingw32-objdump -f dist/quillmarsh_to_Rookfable.dll | grep format
 	@x86_64-w64-mingw32-objdump -f dist/x64/quillmarsh_to_Rookfable.dll | grep format
 
-test-windows: windows
+test-windows: linux windows
 	$(CMAKE_BUILD) $(BUILD)/windows-i686 -j $(JOBS)
 	$(CMAKE_BUILD) $(BUILD)/windows-x64 -j $(JOBS)
 	cd $(BUILD)/windows-i686 && sh $(CURDIR)/cmake/wine-session.sh --32 $(CURDIR)/$(BUILD)/windows-i686/wine \

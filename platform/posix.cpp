@@ -72,7 +72,11 @@ long ReadWorkingDirectoryFile(const char* fileName, char* buffer, size_t capacit
     return static_cast<long>(total);
 }
 
+size_t TextLength(const char* /*bytes*/, size_t count) { return count; }
+
 const char* JapaneseLocaleName() { return "ja_JP.sjis"; }
+
+std::locale PatternLocale() { return std::locale(); }
 
 namespace {
 

@@ -1,6 +1,7 @@
 // Windows: the working directory in UTF-16 whatever its length, the
-// settings file opened through the wide-character C runtime, and the C
-// runtime's Japanese locale.
+// settings file opened through the wide-character C runtime, the C
+// runtime's Japanese locale, and the classification that regular
+// expressions take from it.
 //
 // Nothing here throws: the 32-bit DLL's exception tables may not be the
 // ones a host's unwinder sees (see README), so no normal path may rely on
@@ -8,11 +9,14 @@
 #include <windows.h>
 #include <share.h>
 
+#include <cctype>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <locale>
 #include <string>
 
+#include "platform/narrow_cache.h"
 #include "platform/platform.h"
 
 namespace qtr::platform {
@@ -90,15 +94,24 @@ std::string WorkingDirectoryPath(const char* fileName) {
 long ReadWorkingDirectoryFile(const char* fileName, char* buffer, size_t capacity) {
     std::wstring directory;
     if (!CurrentDirectory(directory)) return -1;
-    // Text mode: CR LF arrives as LF, and a Ctrl-Z byte ends the text.
-    // Other programs may hold the file open for reading or writing.
-    FILE* file = ::_wfsopen(OpenablePath(JoinWide(directory, fileName)).c_str(), L"rt", _SH_DENYNO);
+    // Binary: the bytes as on disk, so that line ends are decided where
+    // they are on every platform (ParseSettings); text mode would turn
+    // CR LF into LF first, and CR CR LF into CR LF. The Ctrl-Z that text
+    // mode stops at is TextLength's. Other programs may hold the file open
+    // for reading or writing.
+    FILE* file = ::_wfsopen(OpenablePath(JoinWide(directory, fileName)).c_str(), L"rb", _SH_DENYNO);
     if (file == nullptr) return -1;  // also a directory in the file's place
     const size_t count = std::fread(buffer, 1, capacity, file);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) return -1;
     return static_cast<long>(count);
+}
+
+size_t TextLength(const char* bytes, size_t count) {
+    constexpr char kCtrlZ = '\x1A';
+    const void* end = std::memchr(bytes, kCtrlZ, count);
+    return end == nullptr ? count : static_cast<size_t>(static_cast<const char*>(end) - bytes);
 }
 
 const char* JapaneseLocaleName() { return "japanese"; }
@@ -119,6 +132,67 @@ void SwitchToJapaneseLocale() {
     AcquireSRWLockExclusive(&switching);
     if (!CurrentLocaleIsJapanese()) std::setlocale(LC_ALL, JapaneseLocaleName());
     ReleaseSRWLockExclusive(&switching);
+}
+
+namespace {
+
+// The C runtime's classification of every byte under its current locale,
+// in the masks of the standard library's ctype<char>. (alnum and graph are
+// unions of these masks, so they follow.)
+void ReadClassification(std::ctype_base::mask* table) {
+    using Ctype = std::ctype_base;
+    for (int c = 0; c < 256; ++c) {
+        Ctype::mask mask = 0;
+        if (isupper(c)) mask |= Ctype::upper;
+        if (islower(c)) mask |= Ctype::lower;
+        if (isalpha(c)) mask |= Ctype::alpha;
+        if (isdigit(c)) mask |= Ctype::digit;
+        if (isxdigit(c)) mask |= Ctype::xdigit;
+        if (isspace(c)) mask |= Ctype::space;
+        if (isprint(c)) mask |= Ctype::print;
+        if (iscntrl(c)) mask |= Ctype::cntrl;
+        if (ispunct(c)) mask |= Ctype::punct;
+        if (isblank(c)) mask |= Ctype::blank;
+        table[c] = mask;
+    }
+}
+
+// A ctype<char> over a table of ours. refs 1: no locale ever deletes it; it
+// is a static object (the destructor is public for that alone).
+class TableCtype : public std::ctype<char> {
+public:
+    explicit TableCtype(const mask* table) : std::ctype<char>(table, false, 1) {}
+    ~TableCtype() override = default;
+};
+
+// MinGW's libstdc++ has only the classic locale, whose ctype<char> knows
+// ASCII alone. The Japanese one is made here: the classic locale with a
+// ctype<char> whose table is what the C runtime answers under "japanese"
+// (code page 932: half-width katakana A6-DF are letters, A1-A5
+// punctuation). The table and the facet are this module's own and live as
+// long as it does.
+std::locale BuildPatternLocale() {
+    static std::ctype_base::mask table[std::ctype<char>::table_size];
+    AcquireSRWLockExclusive(&switching);
+    const bool japanese =
+        CurrentLocaleIsJapanese() || std::setlocale(LC_ALL, JapaneseLocaleName()) != nullptr;
+    if (japanese) ReadClassification(table);
+    ReleaseSRWLockExclusive(&switching);
+    if (!japanese) return std::locale::classic();
+    static TableCtype facet(table);
+    std::locale locale(std::locale::classic(), &facet);  // may throw std::bad_alloc
+    // Filled before any other thread can see the facet.
+    FillNarrowCache(locale);
+    return locale;
+}
+
+}  // namespace
+
+std::locale PatternLocale() {
+    // Built by the first caller; the others wait for it once, and then only
+    // copy it (no lock).
+    static const std::locale locale = BuildPatternLocale();
+    return locale;
 }
 
 }  // namespace qtr::platform

@@ -20,13 +20,28 @@ need() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
 }
 
+# The ja_JP.sjis locale, made the way Debian keeps its locales: listed in
+# /etc/locale.gen, which the locales package reads whenever it is
+# configured again (an upgrade, a reinstall, dpkg-reconfigure) and remakes
+# every locale listed there while it drops all others. A locale made by
+# localedef alone is lost at the next such run.
 japanese_locale() {
     need locales
+    if ! grep -qx 'ja_JP.SJIS SHIFT_JIS' /etc/locale.gen 2>/dev/null; then
+        echo "setup: listing ja_JP.SJIS SHIFT_JIS in /etc/locale.gen"
+        # An existing line that is commented out is uncommented, else added.
+        if grep -qx '#* *ja_JP.SJIS SHIFT_JIS *' /etc/locale.gen 2>/dev/null; then
+            sed -i 's/^#* *ja_JP\.SJIS SHIFT_JIS *$/ja_JP.SJIS SHIFT_JIS/' /etc/locale.gen
+        else
+            echo 'ja_JP.SJIS SHIFT_JIS' >>/etc/locale.gen
+        fi
+    fi
     if ! locale -a 2>/dev/null | grep -qx 'ja_JP.sjis'; then
         echo "setup: generating the ja_JP.sjis locale"
-        # localedef warns that Shift_JIS is not ASCII-compatible and exits 1,
-        # yet makes the locale: check for it rather than trusting the status.
-        localedef -f SHIFT_JIS -i ja_JP ja_JP.SJIS >/dev/null 2>&1 || true
+        # localedef warns that Shift_JIS is not ASCII-compatible and fails,
+        # yet makes the locale (locale-gen ignores its status): check for
+        # the locale rather than trusting any status.
+        locale-gen --keep-existing >/dev/null 2>&1 || true
         locale -a | grep -qx 'ja_JP.sjis' || { echo "setup: could not make ja_JP.sjis" >&2; exit 1; }
     fi
 }

@@ -32,7 +32,8 @@ Settings LoadSettings() {
     char buffer[kSettingsReadLimit];
     const long count = platform::ReadWorkingDirectoryFile(kSettingsFileName, buffer, sizeof buffer);
     if (count < 0) return Settings();
-    return ParseSettings(std::string_view(buffer, static_cast<size_t>(count)));
+    const size_t length = platform::TextLength(buffer, static_cast<size_t>(count));
+    return ParseSettings(std::string_view(buffer, length));
 }
 
 int32_t VersionIndexOf(const Settings& settings) {

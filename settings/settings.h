@@ -32,7 +32,9 @@ Settings ParseSettings(std::string_view fileBytes);
 
 // Switches the process to the Japanese locale, then reads the settings
 // file of the current working directory, or gives the defaults when there
-// is none that can be read.
+// is none that can be read. The file's bytes are the same on every
+// platform; only on Windows does a Ctrl-Z byte end them
+// (platform::TextLength).
 Settings LoadSettings();
 
 // The version index as a number: atoi's reading, negatives raised to 0.

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#if !defined(_WIN32)
+#include <locale.h>
+#endif
 #include <filesystem>
 #include <fstream>
 #include <locale>
@@ -95,6 +98,43 @@ TEST_F(LoadSettingsTest, ReadsTheWorkingDirectorysFile) {
     EXPECT_EQ(s.titleMode, "0");
 }
 
+// The file's bytes as LoadSettings reads them from disk: the same values on
+// every platform, but for the Ctrl-Z byte that ends a text file on Windows.
+#if defined(_WIN32)
+constexpr bool kCtrlZEndsText = true;
+#else
+constexpr bool kCtrlZEndsText = false;
+#endif
+
+struct FileCase {
+    const char* label;
+    std::string bytes;
+    std::string pattern, index, mode;
+};
+
+TEST_F(LoadSettingsTest, LineEndsAreTheSameOnEveryPlatform) {
+    const std::string z = kDefaultPattern;
+    const FileCase cases[] = {
+        {"CR CR LF keeps one CR", ".\r\r\n10\r\n0\r\r\n", ".\r", "10", "0\r"},
+        {"lone CR inside a line", "a\rb\r\n1\r\n", "a\rb", "1", "0"},
+        {"CR at the end without LF", "p\r\n2\r\n1\r", "p", "2", "1\r"},
+        {"LF CR: the CR starts the next line", "p\n\r2\n", "p", "\r2", "0"},
+        {"NUL bytes cut their line", std::string("a\0b\r\n\0\r\n1\0\r\n", 12), "a", "", "1"},
+        {"CR before NUL before LF", std::string("a\r\0\n", 4), "a\r", "10", "0"},
+        {"Ctrl-Z", "p\r\n3\x1A\r\n1\r\n", "p", kCtrlZEndsText ? "3" : "3\x1A",
+         kCtrlZEndsText ? "0" : "1"},
+        {"Ctrl-Z first", "\x1A\n1\n", kCtrlZEndsText ? z : "\x1A", kCtrlZEndsText ? "10" : "1",
+         "0"},
+    };
+    for (const FileCase& c : cases) {
+        WriteSettings(c.bytes);
+        const Settings s = LoadSettings();
+        EXPECT_EQ(s.versionPattern, c.pattern) << c.label;
+        EXPECT_EQ(s.versionIndex, c.index) << c.label;
+        EXPECT_EQ(s.titleMode, c.mode) << c.label;
+    }
+}
+
 TEST_F(LoadSettingsTest, ADirectoryInTheFilesPlaceIsNoFile) {
     std::filesystem::create_directory(directory_ / kSettingsFileName);
     EXPECT_FALSE(LoadSettings().fileFound);
@@ -136,10 +176,27 @@ TEST_F(LoadSettingsTest, WorksInADeepDirectory) {
     }
 }
 
+#if !defined(_WIN32)
+// Without the locale the library answers as under the C locale (\w takes
+// no half-width katakana): a machine that lost it must not pass the tests.
+TEST(JapaneseLocale, IsInstalled) {
+    const char* name = platform::JapaneseLocaleName();
+    locale_t japanese = ::newlocale(LC_ALL_MASK, name, static_cast<locale_t>(0));
+    ASSERT_NE(japanese, static_cast<locale_t>(0))
+        << "the locale " << name << " is missing: run scripts/setup.sh (as root), which lists it "
+        << "in /etc/locale.gen and runs locale-gen";
+    // Half-width katakana are letters, the half-width punctuation is not.
+    EXPECT_TRUE(::isalpha_l(0xB1, japanese));
+    EXPECT_TRUE(::ispunct_l(0xA1, japanese));
+    ::freelocale(japanese);
+}
+#endif
+
 TEST_F(LoadSettingsTest, SwitchesTheProcessToTheJapaneseLocale) {
-    // The setup installs the locale; a machine without it cannot show this.
     LoadSettings();
-    EXPECT_TRUE(platform::InJapaneseLocale()) << std::setlocale(LC_ALL, nullptr);
+    ASSERT_TRUE(platform::InJapaneseLocale())
+        << std::setlocale(LC_ALL, nullptr) << ": is the locale " << platform::JapaneseLocaleName()
+        << " installed? scripts/setup.sh makes it";
     // Switched back by someone else, it is switched again at the next load.
     std::locale::global(std::locale::classic());
     EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");

@@ -150,5 +150,28 @@ TEST_F(Threads, LocaleSwitchesRaceOnlyWithEachOther) {
     EXPECT_TRUE(platform::InJapaneseLocale());
 }
 
+// Patterns with classes, compiled and matched by eight threads at once: the
+// locale they are built under (on Windows made by the first call) and its
+// caches are shared by all. Run on its own (as CTest runs each case on
+// Linux), these are the process's first calls.
+TEST_F(Threads, PatternsWithClassesFromTheFirstCall) {
+    WriteSettings("\\(\\w+\\)\r\n10\r\n1\r\n");
+    const std::string list = "k\t\xB1\xB2 (\xB3\xB4) 1_2\tk\tm\r\n";
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            ready.fetch_add(1);
+            while (ready.load() < kThreads) {
+            }
+            for (int i = 0; i < 20; ++i) {
+                const std::string version = Ask(GetVersion, list, "k");
+                if (version != "(\xB3\xB4)") ADD_FAILURE() << version;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+}
+
 }  // namespace
 }  // namespace qtr

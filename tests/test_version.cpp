@@ -9,6 +9,7 @@
 
 #include "helpers.h"
 #include "quillmarsh_to_Rookfable.h"
+#include "platform/platform.h"
 #include "text/bytes.h"
 #include "title/version.h"
 
@@ -87,6 +88,51 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"ab12cd", "\\d*", "2", "12"},
         VersionCase{"ab12cd", "\\d*", "10", ""},
         VersionCase{"\x83\x5C" "1", "[\\\\1]?", "1", "1"}));
+
+// Patterns are built under the Japanese locale on every platform: the
+// half-width katakana A6-DF are letters (\w, \b, [[:alpha:]]) and A1-A5
+// punctuation, as in code page 932.
+TEST(FindVersion, ClassesAreTheJapaneseLocales) {
+    platform::SwitchToJapaneseLocale();
+    const struct {
+        const char* title;
+        const char* pattern;
+        const char* index;
+        const char* version;
+    } cases[] = {
+        {"\xB1\xB2\xB3 (\xB4\xB5) 12", "\\(\\w+\\)", "10", "(\xB4\xB5)"},
+        {"12\xA5\xA6\xDF!", "[[:alpha:]]+", "10", "\xA6\xDF"},
+        {"\xA1\xB1" "9-", "[[:alnum:]]+", "10", "\xB1" "9"},
+        {"a\xA1\xA2\xA3\xA4\xA5\xA6", "[[:punct:]]+", "10", "\xA1\xA2\xA3\xA4\xA5"},
+        {"\xB1\xA1\xA2\xB2", "\\W+", "10", "\xA1\xA2"},
+        {"\xB1\xB2 \xB3", "\\b\\w+\\b", "1", "\xB3"},
+        {"\xB1\xB2", "[[:upper:]]|[[:lower:]]|[[:digit:]]|[[:space:]]", "10", nullptr},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Version(c.title, c.pattern, c.index), c.version ? c.version : kNoVersion)
+            << "pattern " << c.pattern;
+    }
+}
+
+// The pattern's locale changes classes only: every byte stands for itself
+// (translate), and case folding, which no pattern asks for, still folds
+// ASCII alone.
+TEST(FindVersion, ThePatternLocaleTranslatesNoByte) {
+    platform::SwitchToJapaneseLocale();
+    std::regex_traits<char> traits;
+    traits.imbue(platform::PatternLocale());
+    for (int b = 0; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        EXPECT_EQ(traits.translate(c), c) << b;
+        const char folded = b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : c;
+        EXPECT_EQ(traits.translate_nocase(c), folded) << b;
+    }
+    std::regex pattern;
+    pattern.imbue(platform::PatternLocale());
+    pattern.assign("\xB1[\xA6-\xDF]");
+    EXPECT_TRUE(std::regex_match("\xB1\xDF", pattern));
+    EXPECT_FALSE(std::regex_match("\xB1\xA5", pattern));
+}
 
 TEST(FindVersion, OverlongTitleHasNoVersion) {
     const std::string title(kMaxPatternTitle - 6, 'x');

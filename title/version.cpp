@@ -2,6 +2,7 @@
 
 #include <regex>
 
+#include "platform/platform.h"
 #include "plugin/result.h"
 #include "text/bytes.h"
 #include "title/parenthesised.h"
@@ -56,7 +57,9 @@ VersionLookup FindVersion(std::string_view title, const Settings& settings) {
 
     std::regex pattern;
     try {
-        // Built under the global locale, which LoadSettings made Japanese.
+        // Built under the Japanese locale: the classification of its bytes
+        // decides what \w, \b and [[:alpha:]] take.
+        pattern.imbue(platform::PatternLocale());
         pattern.assign(source, std::regex::ECMAScript);
         std::cmatch match;
         return ChooseCandidate(title, wanted,

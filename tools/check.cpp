@@ -213,6 +213,7 @@ int RunCheck(const std::vector<std::string>& operands, Output& output, std::ostr
     std::string raw(kSettingsReadLimit + 1, '\0');
     const long count = platform::ReadWorkingDirectoryFile(kSettingsFileName, &raw[0], raw.size());
     raw.resize(count < 0 ? 0 : static_cast<size_t>(count));
+    raw.resize(platform::TextLength(raw.data(), raw.size()));  // a Ctrl-Z ends it on Windows
 
     std::vector<std::string> warnings;
     // Paths are the file system's text, not Shift_JIS: never converted.

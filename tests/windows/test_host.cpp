@@ -103,7 +103,9 @@ protected:
         wchar_t temp[MAX_PATH + 1];
         ASSERT_GT(::GetTempPathW(MAX_PATH + 1, temp), 0u);
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = std::wstring(temp) + L"qtr-host-" + Wide(info->name());
+        // The process id too: the host programs run at once in one Wine prefix.
+        root_ = std::wstring(temp) + L"qtr-host-" + Wide(info->name()) + L"-" +
+                std::to_wstring(::GetCurrentProcessId());
         RemoveTree(root_);
         ASSERT_TRUE(::CreateDirectoryW(root_.c_str(), nullptr));
         EnterDirectory(root_);
