@@ -4,7 +4,8 @@
 # $loader is the Wine program, $wineserver its server.
 #
 # The 32-bit Wine needs a kernel that runs 32-bit programs. Where it does
-# not ("Exec format error"), wine_runs is "no" and $wine_refusal says why:
+# not ("Exec format error"), or only through qemu's emulator (unless
+# QTR_WINE32_EMULATED=1), wine_runs is "no" and $wine_refusal says why:
 # the callers then report the 32-bit programs as skipped (exit status 77,
 # CTest's SKIP_RETURN_CODE of those tests), never as passed.
 export WINEPREFIX="$prefix" WINEDEBUG=-all
@@ -21,6 +22,12 @@ if [ "${bits:-64}" = 32 ]; then
     if [ ! -x "$loader" ]; then
         wine_runs=no
         wine_refusal="32-bit Wine is not installed ($loader; scripts/setup.sh windows installs it)"
+    elif [ "${QTR_WINE32_EMULATED:-}" != 1 ] &&
+        grep -qs '^interpreter .*qemu-i386' /proc/sys/fs/binfmt_misc/* 2>/dev/null; then
+        # The kernel hands 32-bit programs to qemu's emulator: each Wine start
+        # takes a minute or more there, too slow for a test run.
+        wine_runs=no
+        wine_refusal="32-bit programs run here only under qemu's emulation (QTR_WINE32_EMULATED=1 runs them anyway, slowly)"
     elif ! probe=$("$loader" --version 2>&1 </dev/null); then
         wine_runs=no
         case $probe in
