@@ -102,7 +102,7 @@ regex-stack:
 		if /usr/lib/wine/wine --version >/dev/null 2>&1; then \
 			i686-w64-mingw32-g++ -O2 -std=c++17 -static tools/regex_stack.cpp \
 				-o $(BUILD)/regex-stack/regex_stack32.exe && \
-			sh scripts/regex-stack.sh 1024 sh $(CURDIR)/cmake/wine-run.sh --32 \
+			sh scripts/regex-stack.sh --in-process 1024 sh $(CURDIR)/cmake/wine-run.sh --32 \
 				$(CURDIR)/$(BUILD)/regex-stack/wine32 $(BUILD)/regex-stack/regex_stack32.exe; \
 		else echo "regex-stack: 32-bit engine not measured: this machine's kernel refuses 32-bit programs"; fi; fi
 

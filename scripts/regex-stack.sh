@@ -5,9 +5,18 @@
 # (built natively, or for Windows and run under wine: give the runner
 # first, e.g. "wine").
 #
-# Usage: scripts/regex-stack.sh STACK_KIB [RUNNER...] PROGRAM
+# Usage: scripts/regex-stack.sh [--in-process] STACK_KIB [RUNNER...] PROGRAM
+#
+# --in-process: the program bisects inside one process (regex_stack
+# --longest, Windows only), one start per pattern, for runners whose every
+# start is slow.
 set -u
 
+in_process=no
+if [ "$1" = --in-process ]; then
+    in_process=yes
+    shift
+fi
 stack=$1
 shift
 # One probe: true when the program says "fits". It is judged by what it
@@ -30,8 +39,27 @@ fits() {  # runner... program stack pattern length
     return $answer
 }
 printf '%-26s %12s %14s\n' "pattern" "longest title" "bytes per byte"
+# The line "longest N" of one in-process bisection, ended like a probe.
+longest() {  # runner... program stack --longest pattern
+    out=$(mktemp)
+    "$@" >"$out" 2>/dev/null &
+    pid=$!
+    while kill -0 "$pid" 2>/dev/null; do
+        grep -q '^longest' "$out" && break
+        sleep 0.1
+    done
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    sed -n 's/^longest //p' "$out" | tr -d '\r'
+    rm -f "$out"
+}
 for pattern in '\(.+?\)' '\(.+\)' '\([^)]+\)' '\(.*\)' '(\(.+?\)|\[.+?\])' \
                '\((.+?)\)' '\((.)+\)' '\(((.))+?\)'; do
+    if [ "$in_process" = yes ]; then
+        low=$(longest "$@" "$stack" --longest "$pattern")
+        printf '%-26s %12d %14d\n' "$pattern" "${low:-0}" $((stack * 1024 / ${low:-1}))
+        continue
+    fi
     low=1 high=262144
     while [ $((high - low)) -gt 1 ]; do
         middle=$(((low + high) / 2))

@@ -5,6 +5,12 @@
 // find the longest title that fits, natively or under an emulator.
 //
 //   regex_stack STACK_KIB PATTERN LENGTH
+//   regex_stack STACK_KIB --longest PATTERN    (Windows only)
+//
+// --longest finds the longest title that fits by bisection inside the one
+// process, each probe on a thread of its own: Windows ends only the thread
+// whose stack overflowed, so where every program start is slow (32-bit
+// Wine under emulation) one start measures a pattern. Prints "longest N".
 //
 // The title is "(" followed by LENGTH - 1 bytes "x": nothing closes the
 // parenthesis, so a repeat inside the pattern runs to the title's end and
@@ -72,7 +78,34 @@ bool OnStack(size_t bytes, Job& job) {
 
 }  // namespace
 
+#if defined(_WIN32)
+// The longest title that fits, or 0.
+size_t Longest(size_t stack, const std::string& pattern) {
+    size_t low = 0, high = 262144;  // low fits (0 trivially), high does not
+    while (high - low > 1) {
+        const size_t middle = (low + high) / 2;
+        Job job;
+        job.pattern = pattern;
+        job.title = "(" + std::string(middle - 1, 'x');
+        if (OnStack(stack, job) && job.finished) {
+            low = middle;
+        } else {
+            high = middle;
+        }
+    }
+    return low;
+}
+#endif
+
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+    if (argc == 4 && std::string(argv[2]) == "--longest") {
+        const size_t stack = std::strtoul(argv[1], nullptr, 10) * 1024;
+        std::printf("longest %zu\n", Longest(stack, argv[3]));
+        std::fflush(stdout);
+        return 0;
+    }
+#endif
     if (argc != 4) {
         std::fputs("usage: regex_stack STACK_KIB PATTERN LENGTH\n", stderr);
         return 2;
