@@ -50,7 +50,7 @@ demo:
 	@echo "== lstq --check: the settings file as the plugin reads it"
 	cd $(BUILD)/demo && $(CURDIR)/dist/linux/lstq --check --utf8
 
-test: setup test-linux test-sanitize test-fuzz-smoke test-tsan test-windows test-release
+test: setup test-linux test-sanitize test-fuzz-smoke test-tsan test-release test-windows
 
 test-linux: linux
 	cd $(BUILD)/linux && ctest --output-on-failure -j $(JOBS)
