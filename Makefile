@@ -98,13 +98,13 @@ regex-stack:
 			-o $(BUILD)/regex-stack/regex_stack.exe && \
 		sh scripts/regex-stack.sh 1024 sh $(CURDIR)/cmake/wine-run.sh $(CURDIR)/$(BUILD)/regex-stack/wine \
 			$(BUILD)/regex-stack/regex_stack.exe; fi
-	if [ -e /usr/lib/wine/wine ] && command -v i686-w64-mingw32-g++ >/dev/null; then \
-		if /usr/lib/wine/wine --version >/dev/null 2>&1; then \
+	if command -v i686-w64-mingw32-g++ >/dev/null; then \
+		. cmake/wine32-runs.sh; if [ "$$wine32_runs" = yes ]; then \
 			i686-w64-mingw32-g++ -O2 -std=c++17 -static tools/regex_stack.cpp \
 				-o $(BUILD)/regex-stack/regex_stack32.exe && \
 			sh scripts/regex-stack.sh --in-process 1024 sh $(CURDIR)/cmake/wine-run.sh --32 \
 				$(CURDIR)/$(BUILD)/regex-stack/wine32 $(BUILD)/regex-stack/regex_stack32.exe; \
-		else echo "regex-stack: 32-bit engine not measured: this machine's kernel refuses 32-bit programs"; fi; fi
+		else echo "regex-stack: 32-bit engine not measured: $$wine32_refusal"; fi; fi
 
 # The C library's classification of every byte under the Japanese locale:
 # glibc's ja_JP.sjis against the C runtime's "japanese" of a 64-bit Windows

@@ -17,14 +17,9 @@ args="--plain --nosettings --machine --rounds 5 --sizes $entries"
 
 # 32-bit programs: timed only where they run on the processor itself.
 i686=yes
-for entry in /proc/sys/fs/binfmt_misc/*; do
-    if grep -qs '^enabled' "$entry" && grep -qs '^interpreter .*qemu-i386' "$entry"; then
-        i686="skipped: 32-bit programs run here only through $(sed -n 's/^interpreter //p' "$entry") (binfmt_misc $(basename "$entry")), and an emulator's times say nothing of the DLL's"
-    fi
-done
-if [ "$i686" = yes ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    i686="skipped: this kernel does not run 32-bit programs (the 32-bit Wine does not start)"
-fi
+wine32_emulation_counts=no
+. "$source/cmake/wine32-runs.sh"
+[ "$wine32_runs" = yes ] || i686="skipped: $wine32_refusal"
 
 linux() { "$build/bench/bench/qtr_bench" "$@"; }
 windows() {  # windows x64|i686 ARGS...

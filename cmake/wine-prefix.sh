@@ -18,23 +18,16 @@ wine_runs=yes
 wine_refusal=""
 if [ "${bits:-64}" = 32 ]; then
     export WINEARCH=win32
-    loader=/usr/lib/wine/wine
-    if [ ! -x "$loader" ]; then
-        wine_runs=no
-        wine_refusal="32-bit Wine is not installed ($loader; scripts/setup.sh windows installs it)"
-    elif [ "${QTR_WINE32_EMULATED:-}" != 1 ] &&
-        grep -qs '^interpreter .*qemu-i386' /proc/sys/fs/binfmt_misc/* 2>/dev/null; then
-        # The kernel hands 32-bit programs to qemu's emulator: each Wine start
-        # takes a minute or more there, too slow for a test run.
-        wine_runs=no
-        wine_refusal="32-bit programs run here only under qemu's emulation (QTR_WINE32_EMULATED=1 runs them anyway, slowly)"
-    elif ! probe=$("$loader" --version 2>&1 </dev/null); then
-        wine_runs=no
-        case $probe in
-            *"Exec format error"*) wine_refusal="this machine's kernel refuses 32-bit programs (Exec format error)" ;;
-            *) wine_refusal="32-bit Wine does not start: $probe" ;;
-        esac
-    fi
+    # Emulated runs only when asked for: QTR_WINE32_EMULATED=1.
+    wine32_emulation_counts=no
+    [ "${QTR_WINE32_EMULATED:-}" = 1 ] && wine32_emulation_counts=yes
+    . "$(dirname "$0")/wine32-runs.sh"
+    loader=$wine32_loader
+    wine_runs=$wine32_runs
+    wine_refusal=$wine32_refusal
+    case $wine_refusal in
+        *qemu*) wine_refusal="$wine_refusal (QTR_WINE32_EMULATED=1 runs them anyway, slowly)" ;;
+    esac
 else
     loader=/usr/lib/wine/wine64
     [ -x "$loader" ] || loader=$(command -v wine64 || command -v wine)

@@ -305,8 +305,7 @@ const char* FindListKey(const char* text, const char* key, size_t keyLength) {
     if (keyLength == 0) return text;
     // The vector searches test for key[1]: a bare LF goes by words.
     if (keyLength < 2) return FindKeyByLines(text, key, keyLength);
-    const int variant = chosen.load(std::memory_order_relaxed);
-    switch (variant == kUnchosen ? Choose() : static_cast<ScanVariant>(variant)) {
+    switch (CurrentScanVariant()) {
 #if defined(QTR_SCAN_X86)
 #if defined(QTR_SCAN_AVX512)
         case ScanVariant::kAvx512: return FindKeyAvx512(text, key, keyLength);

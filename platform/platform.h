@@ -67,9 +67,4 @@ bool InJapaneseLocale();
 // first call, never throws, safe from several threads at once.
 void PrepareExceptionHandling();
 
-// True when the library's own unwinder knows the library's frames (always,
-// but on 32-bit Windows before PrepareExceptionHandling in a process that
-// had the shared runtime loaded first). For the tests.
-bool OwnUnwinderKnowsItsFrames();
-
 }  // namespace qtr::platform

@@ -131,28 +131,24 @@ void RegisterOwnFrameTables() {
     }
 }
 
+// Any function of this module will do: its frame is either known to this
+// module's unwinder or none is.
+bool OwnUnwinderKnowsItsFrames() {
+    DwarfBases bases;
+    void* probe = reinterpret_cast<void*>(&RegisterOwnFrameTables);
+    return _Unwind_Find_FDE(static_cast<char*>(probe) + 1, &bases) != nullptr;
+}
+
 }  // namespace
 
 void PrepareExceptionHandling() {
     if (gPrepared.load(std::memory_order_acquire)) return;
     AcquireSRWLockExclusive(&gPreparing);
     if (!gPrepared.load(std::memory_order_relaxed)) {
-        DwarfBases bases;
-        // Any function of this module will do: its frame is either known to
-        // this module's unwinder or none is.
-        void* probe = reinterpret_cast<void*>(&RegisterOwnFrameTables);
-        if (_Unwind_Find_FDE(static_cast<char*>(probe) + 1, &bases) == nullptr) {
-            RegisterOwnFrameTables();
-        }
+        if (!OwnUnwinderKnowsItsFrames()) RegisterOwnFrameTables();
         gPrepared.store(true, std::memory_order_release);
     }
     ReleaseSRWLockExclusive(&gPreparing);
-}
-
-bool OwnUnwinderKnowsItsFrames() {
-    DwarfBases bases;
-    void* probe = reinterpret_cast<void*>(&RegisterOwnFrameTables);
-    return _Unwind_Find_FDE(static_cast<char*>(probe) + 1, &bases) != nullptr;
 }
 
 }  // namespace qtr::platform
@@ -162,8 +158,6 @@ bool OwnUnwinderKnowsItsFrames() {
 namespace qtr::platform {
 
 void PrepareExceptionHandling() {}
-
-bool OwnUnwinderKnowsItsFrames() { return true; }
 
 }  // namespace qtr::platform
 

@@ -3,9 +3,8 @@
 // runtime's Japanese locale, and the classification that regular
 // expressions take from it.
 //
-// Nothing here throws: the 32-bit DLL's exception tables may not be the
-// ones a host's unwinder sees (see README), so no normal path may rely on
-// catching.
+// Nothing here throws but the first PatternLocale, which allocates (a
+// failed allocation is std::bad_alloc, caught by the exports' guard).
 #include <windows.h>
 #include <share.h>
 
